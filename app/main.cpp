@@ -1,0 +1,45 @@
+// SPDX-FileCopyrightText: 2026 The Vellwake developers
+// SPDX-License-Identifier: MIT
+#include "app/Form1.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Without a display Qt would abort with a platform-plugin error that says
+// little to a user; say plainly what is wrong instead.
+bool displayAvailable()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    const auto set = [](const char *name) {
+        const char *value = std::getenv(name);
+        return value && *value;
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+#else
+    return true;
+#endif
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (!displayAvailable()) {
+        std::fputs("vellwake: no display found; start it on a desktop, or without one as "
+                   "'xvfb-run vellwake'\n",
+                   stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vellwake"));
+    QApplication::setApplicationVersion(QStringLiteral(VELLWAKE_VERSION_STRING));
+    Form1 form;
+    // A tool window does not end the program by itself when it closes.
+    QObject::connect(&form, &Form1::unloaded, &app, &QCoreApplication::quit);
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,1 @@
+// SPDX-FileCopyrightText: 2026 The Vellwake developers

@@ -1,0 +1,108 @@
+// SPDX-FileCopyrightText: 2026 The Vellwake developers
+// SPDX-License-Identifier: MIT
+#include "ui/KeyFilterLineEdit.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+
+KeyFilterLineEdit::KeyFilterLineEdit(QWidget *parent) : QLineEdit(parent)
+{
+    // Dropped text would bypass the limit; typing and pasting are the ways in.
+    setAcceptDrops(false);
+}
+
+void KeyFilterLineEdit::setMaxLength(int length)
+{
+    m_maxLength = qBound(0, length, 32767);
+}
+
+int KeyFilterLineEdit::roomFor() const
+{
+    const qsizetype kept = text().size() - selectedText().size();
+    return int(qMax<qsizetype>(0, m_maxLength - kept));
+}
+
+void KeyFilterLineEdit::insertLimited(const QString &text)
+{
+    if (isReadOnly())
+        return;
+    const QString fitting = text.left(roomFor());
+    if (!fitting.isEmpty() || hasSelectedText())
+        insert(fitting);
+}
+
+void KeyFilterLineEdit::paste()
+{
+    QString clip = QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+    // A one-line box takes the first line only.
+    clip.truncate(clip.indexOf(QLatin1Char('\n')) < 0 ? clip.size() : clip.indexOf(u'\n'));
+    clip.remove(QLatin1Char('\r'));
+    if (!clip.isEmpty())
+        insertLimited(clip);
+}
+
+void KeyFilterLineEdit::keyPressEvent(QKeyEvent *event)
+{
+    const QString typed = event->text();
+    // Delete and the keys that type nothing are not key presses for the filter;
+    // some platforms report Delete as character 127.
+    const bool isCharacter = !typed.isEmpty() && event->key() != Qt::Key_Delete
+            && typed.at(0).unicode() != 127;
+    QString replacement;
+    if (isCharacter) {
+        const int original = typed.at(0).unicode();
+        int code = original;
+        Q_EMIT keyPress(code);
+        if (code == 0) {
+            event->accept();
+            return;
+        }
+        if (code != original)
+            replacement = QString(QChar(char16_t(code)));
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        paste();
+        event->accept();
+        return;
+    }
+    const QString inserted = replacement.isEmpty() ? typed : replacement;
+    if (isCharacter && inserted.at(0).unicode() >= 32) {
+        if (roomFor() < inserted.size()) {
+            event->accept();
+            return;
+        }
+        if (!replacement.isEmpty()) {
+            insert(replacement);
+            event->accept();
+            return;
+        }
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void KeyFilterLineEdit::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu();
+    // The menu's own Paste would ignore the maximum length.
+    if (QAction *pasteAction = menu->findChild<QAction *>(QStringLiteral("edit-paste"))) {
+        disconnect(pasteAction, &QAction::triggered, nullptr, nullptr);
+        connect(pasteAction, &QAction::triggered, this, &KeyFilterLineEdit::paste);
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void KeyFilterLineEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    // Committed input-method text obeys the same limit as typed text.
+    const QString commit = event->commitString();
+    if (!commit.isEmpty() && roomFor() < commit.size()) {
+        event->accept();
+        return;
+    }
+    QLineEdit::inputMethodEvent(event);
+}

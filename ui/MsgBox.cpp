@@ -1,0 +1,41 @@
+// SPDX-FileCopyrightText: 2026 The Vellwake developers
+// SPDX-License-Identifier: MIT
+#include "ui/MsgBox.h"
+
+#include <QMessageBox>
+
+namespace MsgBox {
+
+namespace {
+Handler &handler()
+{
+    static Handler h;
+    return h;
+}
+} // namespace
+
+void setHandler(Handler h)
+{
+    handler() = std::move(h);
+}
+
+Answer show(const QString &prompt, Buttons buttons, Icon icon, const QString &title)
+{
+    Request request{prompt, title.isEmpty() ? QStringLiteral("Vellwake") : title, buttons, icon};
+    if (handler())
+        return handler()(request);
+
+    QMessageBox box(icon == Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    request.title, request.prompt);
+    box.setStandardButtons(buttons == OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
+                                               : QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    // Closing the box or pressing Esc counts as Cancel.
+    box.setEscapeButton(buttons == OkCancel ? QMessageBox::Cancel : QMessageBox::Ok);
+    const int chosen = box.exec();
+    if (buttons == OkOnly)
+        return Ok;
+    return chosen == QMessageBox::Ok ? Ok : Cancel;
+}
+
+} // namespace MsgBox
