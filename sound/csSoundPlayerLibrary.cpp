@@ -2,54 +2,38 @@
 // SPDX-License-Identifier: MIT
 #include "sound/csSoundPlayerLibrary.h"
 
+#include "sound/SoundFlags.h"
 #include "sound/SoundPlatform.h"
 #include "ui/MsgBox.h"
 
-#include <stdexcept>
-
-namespace {
-
-csSoundPlayerLibrary::Integer toInteger(UINT count)
-{
-    if (count > 32767)
-        throw std::overflow_error("Overflow");
-    return csSoundPlayerLibrary::Integer(count);
-}
-
-} // namespace
-
 void csSoundPlayerLibrary::playSoundFile(Boolean loopPlaying, Boolean aSync)
 {
-    DWORD flags = SND_FILENAME | SND_SYNC;
-    if (aSync)
-        flags = loopPlaying ? (SND_FILENAME | SND_LOOP | SND_ASYNC) : (SND_FILENAME | SND_ASYNC);
-    // A waiting play cannot loop: the loop request is dropped then.
+    const DWORD flags = SoundFlags::playFile(loopPlaying != False, aSync != False);
     const QByteArray name = m_soundPath.toLocal8Bit();
-    SoundPlatform::current().PlaySoundA(m_soundPath.isNull() ? nullptr : name.constData(),
-                                        nullptr, flags);
+    SoundPlatform::current().PlaySoundA(m_soundPath.isNull() ? nullptr : name.constData(), nullptr,
+                                        flags);
 }
 
 void csSoundPlayerLibrary::playSystemSound(const QString &systemSoundName, Boolean aSync)
 {
     const QByteArray name = systemSoundName.toLocal8Bit();
-    // Without a type flag the platform tries the name as an alias first, then
-    // as a file; the waiting play asks for an alias only.
-    SoundPlatform::current().PlaySoundA(name.constData(), nullptr, aSync ? SND_ASYNC : SND_ALIAS);
+    SoundPlatform::current().PlaySoundA(name.constData(), nullptr,
+                                        SoundFlags::playSystem(aSync != False));
 }
 
 void csSoundPlayerLibrary::stopPlay()
 {
-    SoundPlatform::current().PlaySoundA(nullptr, nullptr, 0);
+    SoundPlatform::current().PlaySoundA(nullptr, nullptr, SoundFlags::stop);
 }
 
 csSoundPlayerLibrary::Boolean csSoundPlayerLibrary::soundCardInstalled() const
 {
-    return toInteger(SoundPlatform::current().waveOutGetNumDevs()) > 0 ? True : False;
+    return SoundFlags::deviceCount(SoundPlatform::current().waveOutGetNumDevs()) > 0 ? True : False;
 }
 
 csSoundPlayerLibrary::Integer csSoundPlayerLibrary::numberOfSoundCards() const
 {
-    return toInteger(SoundPlatform::current().waveOutGetNumDevs());
+    return SoundFlags::deviceCount(SoundPlatform::current().waveOutGetNumDevs());
 }
 
 void csSoundPlayerLibrary::setSoundPath(const QString &file)

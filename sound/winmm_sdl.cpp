@@ -1,14 +1,362 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
-// Placeholder until the SDL2 sound layer lands.
+// The two multimedia functions where the system has none, built on SDL's
+// audio: one sound at a time, every call replaces it, a null name stops it,
+// and a sound that cannot be had is replaced by the built-in default.
+#include "sound/SdlSound.h"
 #include "sound/winmm.h"
 
-BOOL PlaySoundA(LPCSTR, HMODULE, DWORD)
+#include "DefaultSound.h"
+
+#include <SDL.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Pcm
 {
-    return 0;
+    SDL_AudioSpec spec{};
+    std::vector<Uint8> bytes;
+};
+
+// Decodes a whole WAV; frees `rw`. A file with no complete frame fails, so
+// that it falls back to the default sound like any other unusable file.
+bool decode(SDL_RWops *rw, Pcm &out)
+{
+    if (!rw)
+        return false;
+    SDL_AudioSpec spec;
+    Uint8 *buffer = nullptr;
+    Uint32 length = 0;
+    if (!SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &length))
+        return false;
+    const Uint32 frame = SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels;
+    if (frame > 0)
+        length -= length % frame;
+    const bool ok = frame > 0 && length > 0;
+    if (ok) {
+        out.spec = spec;
+        out.bytes.assign(buffer, buffer + length);
+    }
+    SDL_FreeWAV(buffer);
+    return ok;
+}
+
+bool decodeDefault(Pcm &out)
+{
+    return decode(SDL_RWFromConstMem(defaultSoundWav, sizeof defaultSoundWav), out);
+}
+
+bool isRegularFile(const std::string &path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string executableDir()
+{
+    char buffer[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0)
+        return {};
+    const std::string path(buffer, std::size_t(n));
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// A bare name is looked for in the current directory, then beside the
+// program, then in its installed data directory; a path is taken as it is.
+std::string findFile(const std::string &name)
+{
+    if (name.empty())
+        return {};
+    if (name.find('/') != std::string::npos)
+        return isRegularFile(name) ? name : std::string();
+    for (const std::string &dir :
+         {std::string("."), executableDir(), std::string(VELLWAKE_DATADIR)}) {
+        if (dir.empty())
+            continue;
+        const std::string path = dir + '/' + name;
+        if (isRegularFile(path))
+            return path;
+    }
+    return {};
+}
+
+// What a call asks for, as PCM; false when nothing at all is to be played.
+bool resolve(const char *name, DWORD flags, Pcm &out)
+{
+    const bool fallback = !(flags & SND_NODEFAULT);
+    if (flags & SND_FILENAME) {
+        const std::string path = findFile(name);
+        if (!path.empty() && decode(SDL_RWFromFile(path.c_str(), "rb"), out))
+            return true;
+    } else if (SdlSound::isSystemAlias(name)) {
+        // Every system sound is the default sound here.
+        return decodeDefault(out);
+    } else if (!(flags & SND_ALIAS)) {
+        // No type given: an alias first, then a file.
+        const std::string path = findFile(name);
+        if (!path.empty() && decode(SDL_RWFromFile(path.c_str(), "rb"), out))
+            return true;
+    }
+    return fallback && decodeDefault(out);
+}
+
+bool sameFormat(const SDL_AudioSpec &a, const SDL_AudioSpec &b)
+{
+    return a.freq == b.freq && a.format == b.format && a.channels == b.channels;
+}
+
+// About 20 ms of frames, a power of two: short enough for a quick stop,
+// long enough not to starve.
+Uint16 bufferFrames(int freq)
+{
+    Uint16 frames = 256;
+    while (frames < 4096 && frames * 50 < freq)
+        frames *= 2;
+    return frames;
+}
+
+class Player
+{
+public:
+    ~Player() { shutdown(); }
+
+    BOOL play(const char *name, DWORD flags)
+    {
+        std::unique_lock call(m_call);
+        const std::uint64_t generation = nextGeneration();
+        if (!name) {
+            closeDevice();
+            return 1;
+        }
+        Pcm pcm;
+        // Decode before touching the device, so the old sound plays on until
+        // the new one takes its place.
+        if (!ready() || SDL_GetNumAudioDevices(0) <= 0 || !resolve(name, flags, pcm)) {
+            closeDevice();
+            return 0;
+        }
+        const bool loop = (flags & SND_LOOP) && (flags & SND_ASYNC);
+        const double seconds = double(pcm.bytes.size())
+                / (double(SDL_AUDIO_BITSIZE(pcm.spec.format) / 8) * pcm.spec.channels
+                   * pcm.spec.freq);
+        if (!start(std::move(pcm), loop, generation))
+            return 0;
+        const double tail = double(m_deviceSpec.samples) / m_deviceSpec.freq;
+        call.unlock();
+        if (!(flags & SND_ASYNC))
+            waitUntilHeard(generation, seconds, tail);
+        return 1;
+    }
+
+    UINT deviceCount()
+    {
+        std::lock_guard call(m_call);
+        if (!ready())
+            return 0;
+        return UINT(std::max(0, SDL_GetNumAudioDevices(0)));
+    }
+
+    void shutdown()
+    {
+        std::lock_guard call(m_call);
+        nextGeneration();
+        closeDevice();
+        if (m_initTried)
+            SDL_Quit();
+        m_initTried = false;
+        m_ready = false;
+    }
+
+private:
+    static void atExit() { instance().shutdown(); }
+
+public:
+    static Player &instance()
+    {
+        static Player player;
+        return player;
+    }
+
+private:
+    // SDL's audio starts on first use; if it cannot start, the machine has
+    // no sound and every call is a quiet no-op until shutdown().
+    bool ready()
+    {
+        if (m_initTried)
+            return m_ready;
+        m_initTried = true;
+        if (!m_atExitSet) {
+            std::atexit(atExit);
+            m_atExitSet = true;
+        }
+        // A file cut short is unusable, not a shorter sound.
+        SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "strict");
+        m_ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        return m_ready;
+    }
+
+    std::uint64_t nextGeneration()
+    {
+        std::lock_guard done(m_doneMutex);
+        ++m_generation;
+        m_done.notify_all();
+        return m_generation;
+    }
+
+    bool start(Pcm pcm, bool loop, std::uint64_t generation)
+    {
+        if (m_device && sameFormat(m_deviceSpec, pcm.spec)) {
+            SDL_LockAudioDevice(m_device);
+            m_pcm.swap(pcm.bytes);
+            m_pos = 0;
+            m_loop = loop;
+            m_playing = true;
+            m_playGeneration = generation;
+            SDL_UnlockAudioDevice(m_device);
+            return true; // the old samples are freed outside the lock
+        }
+        closeDevice();
+        // The device takes the sound's own format; SDL converts behind it
+        // when the hardware wants another.
+        SDL_AudioSpec want = pcm.spec;
+        want.samples = bufferFrames(want.freq);
+        want.callback = fill;
+        want.userdata = this;
+        SDL_AudioSpec have;
+        const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (device == 0)
+            return false;
+        m_device = device;
+        m_deviceSpec = have;
+        m_pcm.swap(pcm.bytes);
+        m_pos = 0;
+        m_loop = loop;
+        m_playing = true;
+        m_playGeneration = generation;
+        SDL_PauseAudioDevice(m_device, 0);
+        return true;
+    }
+
+    void closeDevice()
+    {
+        if (m_device) {
+            // Silence first: the lock waits only for the buffer being filled,
+            // the close then for the audio thread to end.
+            SDL_LockAudioDevice(m_device);
+            m_playing = false;
+            SDL_UnlockAudioDevice(m_device);
+            SDL_CloseAudioDevice(m_device);
+            m_device = 0;
+        }
+        m_playing = false;
+        std::vector<Uint8>().swap(m_pcm);
+    }
+
+    // A waiting play returns when its last samples have left the device's
+    // buffer, or at once when another call replaces it. The limit guards
+    // against a device that stops taking samples.
+    void waitUntilHeard(std::uint64_t generation, double seconds, double tail)
+    {
+        using namespace std::chrono;
+        std::unique_lock done(m_doneMutex);
+        const auto limit = duration<double>(seconds + tail + 2.0);
+        m_done.wait_for(done, limit,
+                        [&] { return m_generation != generation || m_finished == generation; });
+        if (m_generation == generation)
+            m_done.wait_for(done, duration<double>(tail),
+                            [&] { return m_generation != generation; });
+    }
+
+    // The audio thread; SDL holds the device lock around it.
+    static void SDLCALL fill(void *userdata, Uint8 *stream, int length)
+    {
+        auto *p = static_cast<Player *>(userdata);
+        const std::size_t wanted = std::size_t(length);
+        std::size_t written = 0;
+        while (written < wanted && p->m_playing) {
+            const std::size_t n = std::min(wanted - written, p->m_pcm.size() - p->m_pos);
+            std::memcpy(stream + written, p->m_pcm.data() + p->m_pos, n);
+            p->m_pos += n;
+            written += n;
+            if (p->m_pos == p->m_pcm.size()) {
+                if (p->m_loop) {
+                    p->m_pos = 0;
+                } else {
+                    p->m_playing = false;
+                    std::lock_guard done(p->m_doneMutex);
+                    p->m_finished = p->m_playGeneration;
+                    p->m_done.notify_all();
+                }
+            }
+        }
+        if (written < wanted)
+            std::memset(stream + written, p->m_deviceSpec.silence, wanted - written);
+    }
+
+    std::mutex m_call; // one caller at a time
+    bool m_initTried = false;
+    bool m_ready = false;
+    bool m_atExitSet = false;
+    SDL_AudioDeviceID m_device = 0;
+    SDL_AudioSpec m_deviceSpec{};
+
+    // Shared with the audio thread, under the device lock.
+    std::vector<Uint8> m_pcm;
+    std::size_t m_pos = 0;
+    bool m_loop = false;
+    bool m_playing = false;
+    std::uint64_t m_playGeneration = 0;
+
+    // Each call is a generation; a waiting caller watches for its own to
+    // finish or be replaced.
+    std::mutex m_doneMutex;
+    std::condition_variable m_done;
+    std::uint64_t m_generation = 0;
+    std::uint64_t m_finished = 0;
+};
+
+} // namespace
+
+BOOL PlaySoundA(LPCSTR pszSound, HMODULE, DWORD fdwSound)
+{
+    return Player::instance().play(pszSound, fdwSound);
 }
 
 UINT waveOutGetNumDevs()
 {
-    return 0;
+    return Player::instance().deviceCount();
 }
+
+namespace SdlSound {
+
+void shutdown()
+{
+    Player::instance().shutdown();
+}
+
+bool isSystemAlias(const char *name)
+{
+    static const char *const aliases[]
+            = {"SystemDefault",  "SystemAsterisk", "SystemExclamation", "SystemHand",
+               "SystemQuestion", "SystemStart",    "SystemExit",        ".Default"};
+    if (!name)
+        return false;
+    return std::any_of(std::begin(aliases), std::end(aliases),
+                       [name](const char *alias) { return SDL_strcasecmp(name, alias) == 0; });
+}
+
+} // namespace SdlSound
