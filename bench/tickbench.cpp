@@ -1,0 +1,198 @@
+// SPDX-FileCopyrightText: 2026 The Vellwake developers
+// SPDX-License-Identifier: MIT
+//
+// Drives the program's main window or the reference window for the
+// benchmarks that need the inside of the process:
+//
+//   tickbench ticks vellwake|reference N
+//       N direct calls of the tick handler with the real clock; run it under
+//       callgrind with --collect-atstart=no --toggle-collect=bench_run_ticks
+//       so that only the ticks are counted.
+//   tickbench lag vellwake|reference TURNS PERIOD_MS
+//       the real 5 ms timer and event loop, with a clock that runs at real
+//       speed but is set forward after each minute turn, so that a turn comes
+//       every PERIOD_MS; prints the lag from each turn to the clock label's
+//       new text and to its first paint.
+#include "ReferenceWindow.h"
+#include "app/Form1.h"
+#include "ui/NotifyingLabel.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+std::function<void()> g_tick;
+
+// A clock at real speed that jumps ahead between minute turns. Turn k comes at
+// steady time turn0 + k * period and shows minute k after 07:00; between two
+// turns the time jumps forward within the old minute, never across a turn.
+class ShortMinutes
+{
+public:
+    ShortMinutes(Steady::time_point turn0, std::chrono::milliseconds period)
+        : m_turn0(turn0)
+        , m_period(period)
+    {
+    }
+
+    QDateTime now() const { return at(Steady::now()); }
+
+    QDateTime at(Steady::time_point t) const
+    {
+        const auto sinceTurn0 = t - m_turn0 + m_period / 2;
+        const auto k = std::chrono::floor<std::chrono::milliseconds>(sinceTurn0) / m_period;
+        const auto intoTurn = t - turn(k);
+        const qint64 ms = 7 * 3600 * 1000LL + k * 60000LL
+                + std::chrono::floor<std::chrono::milliseconds>(intoTurn).count();
+        return QDateTime(QDate(2026, 3, 2), QTime::fromMSecsSinceStartOfDay(int(ms)));
+    }
+
+    Steady::time_point turn(qint64 k) const { return m_turn0 + k * m_period; }
+    // Index of the last turn at or before t.
+    qint64 lastTurn(Steady::time_point t) const
+    {
+        return std::chrono::floor<std::chrono::nanoseconds>(t - m_turn0) / m_period;
+    }
+
+private:
+    Steady::time_point m_turn0;
+    std::chrono::milliseconds m_period;
+};
+
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return NAN;
+    std::sort(v.begin(), v.end());
+    const auto rank = size_t(std::ceil(p * double(v.size())));
+    return v[std::clamp<size_t>(rank, 1, v.size()) - 1];
+}
+
+// Records when the watched label paints for the first time after a change.
+class PaintWatch : public QObject
+{
+public:
+    using QObject::QObject;
+    bool armed = false;
+    Steady::time_point paintedAt;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (armed && event->type() == QEvent::Paint) {
+            paintedAt = Steady::now();
+            armed = false;
+            done();
+        }
+        return false;
+    }
+    std::function<void()> done;
+};
+
+int runLag(QApplication &app, bool vellwake, int turns, int periodMs)
+{
+    const auto period = std::chrono::milliseconds(periodMs);
+    // The first turn comes after the window has had time to show.
+    const ShortMinutes clock(Steady::now() + std::chrono::milliseconds(1500), period);
+    std::unique_ptr<QWidget> window;
+    QLabel *label = nullptr;
+    if (vellwake) {
+        auto form = std::make_unique<Form1>([&clock] { return clock.now(); });
+        label = form->findChild<NotifyingLabel *>(QStringLiteral("Label1"));
+        window = std::move(form);
+    } else {
+        auto ref = std::make_unique<ReferenceWindow>([&clock] { return clock.now().time(); });
+        label = ref->clockLabel();
+        window = std::move(ref);
+    }
+    if (!label)
+        return 2;
+
+    std::vector<double> writeLag, paintLag;
+    qint64 pendingTurn = -1;
+    PaintWatch watch;
+    watch.done = [&] {
+        paintLag.push_back(
+                std::chrono::duration<double, std::milli>(watch.paintedAt - clock.turn(pendingTurn))
+                        .count());
+        if (int(paintLag.size()) >= turns)
+            app.quit();
+    };
+    label->installEventFilter(&watch);
+    const auto onChange = [&] {
+        const auto t = Steady::now();
+        const qint64 k = clock.lastTurn(t);
+        if (k < 0)
+            return; // the text set at start
+        writeLag.push_back(std::chrono::duration<double, std::milli>(t - clock.turn(k)).count());
+        pendingTurn = k;
+        watch.armed = true;
+    };
+    if (vellwake)
+        QObject::connect(static_cast<NotifyingLabel *>(label), &NotifyingLabel::changed, &app,
+                         onChange);
+    else
+        QObject::connect(static_cast<ReferenceWindow *>(window.get()),
+                         &ReferenceWindow::clockChanged, &app, onChange);
+    window->show();
+    QTimer::singleShot(periodMs * (turns + 3) + 5000, &app, [&app] { app.exit(3); });
+    const int rc = app.exec();
+    std::printf("turns %zu write_p50_ms %.3f write_p99_ms %.3f paint_p50_ms %.3f "
+                "paint_p99_ms %.3f write_max_ms %.3f\n",
+                writeLag.size(), percentile(writeLag, 0.5), percentile(writeLag, 0.99),
+                percentile(paintLag, 0.5), percentile(paintLag, 0.99), percentile(writeLag, 1.0));
+    return rc;
+}
+
+} // namespace
+
+// Its own symbol, so that callgrind can count exactly these calls.
+extern "C" Q_DECL_EXPORT __attribute__((noinline)) void bench_run_ticks(long n)
+{
+    for (long i = 0; i < n; ++i)
+        g_tick();
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc < 4) {
+        std::fputs("usage: tickbench ticks vellwake|reference N\n"
+                   "       tickbench lag vellwake|reference TURNS PERIOD_MS\n",
+                   stderr);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    const bool vellwake = std::strcmp(argv[2], "vellwake") == 0;
+    if (std::strcmp(argv[1], "lag") == 0 && argc >= 5)
+        return runLag(app, vellwake, std::atoi(argv[3]), std::atoi(argv[4]));
+
+    const long n = std::atol(argv[3]);
+    std::unique_ptr<QWidget> window;
+    if (vellwake) {
+        auto form = std::make_unique<Form1>();
+        g_tick = [f = form.get()] { f->Timer1_Timer(); };
+        window = std::move(form);
+    } else {
+        auto ref = std::make_unique<ReferenceWindow>();
+        g_tick = [r = ref.get()] { r->tick(); };
+        window = std::move(ref);
+    }
+    window->show();
+    // Let the window paint once, so the ticks meet it as the user's would.
+    QTimer::singleShot(200, &app, &QCoreApplication::quit);
+    app.exec();
+    g_tick(); // the first call after showing may still lay out
+    bench_run_ticks(n);
+    std::printf("ticks %ld\n", n);
+    return 0;
+}
