@@ -37,6 +37,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellwake"));
     QApplication::setApplicationVersion(QStringLiteral(VELLWAKE_VERSION_STRING));
+    // Only the main window's confirmed close ends the program: closing the
+    // last ordinary window (a message box, the Set Alarms window) must not
+    // quit, since the tool window does not count as one.
+    app.setQuitOnLastWindowClosed(false);
     Form1 form;
     // A tool window does not end the program by itself when it closes.
     QObject::connect(&form, &Form1::unloaded, &app, &QCoreApplication::quit);

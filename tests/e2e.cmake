@@ -1,0 +1,19 @@
+# SPDX-FileCopyrightText: 2026 The Vellwake developers
+# SPDX-License-Identifier: MIT
+# End-to-end scenarios: the real vellwake binary on a private X server with
+# its own session and accessibility buses, sound server and settable clock.
+# The accessibility bindings come with Debian's own interpreter.
+find_program(VELLWAKE_E2E_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+if(NOT VELLWAKE_E2E_PYTHON)
+    find_program(VELLWAKE_E2E_PYTHON python3 REQUIRED)
+endif()
+
+set(VELLWAKE_E2E_SCENARIOS
+    smoke)
+
+foreach(scenario IN LISTS VELLWAKE_E2E_SCENARIOS)
+    add_test(NAME e2e_${scenario}
+             COMMAND ${VELLWAKE_E2E_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/e2e/scenarios.py
+                     $<TARGET_FILE:vellwake> ${CMAKE_BINARY_DIR}/e2e-artefacts ${scenario})
+    set_tests_properties(e2e_${scenario} PROPERTIES TIMEOUT 300 LABELS e2e)
+endforeach()
