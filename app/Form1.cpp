@@ -23,8 +23,7 @@ const QColor black(0, 0, 0);
 const QColor red(255, 0, 0);
 
 // The alarm check must go on when one of its steps fails.
-template<typename Step>
-void guarded(Step step)
+template<typename Step> void guarded(Step step)
 {
     try {
         step();
@@ -58,7 +57,9 @@ QPixmap backgroundPicture(qreal devicePixelRatio)
 } // namespace
 
 Form1::Form1(Clock now, QWidget *parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::Form1>()), m_now(std::move(now))
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::Form1>())
+    , m_now(std::move(now))
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -205,20 +206,18 @@ void Form1::Command1_Click()
 
 void Form1::Form_Unload(bool &Cancel)
 {
-    const MsgBox::Answer answer =
-            MsgBox::show(QStringLiteral("Are you sure you want to close your Vellwake?"),
-                         MsgBox::OkCancel);
+    const MsgBox::Answer answer = MsgBox::show(
+            QStringLiteral("Are you sure you want to close your Vellwake?"), MsgBox::OkCancel);
     Cancel = answer != MsgBox::Ok;
 }
 
 void Form1::about_Click()
 {
-    const QString text =
-            QStringLiteral("Vellwake %1.%2\nMade by %3, 2026.\n\n"
-                           "Visit our website at %4 ?")
-                    .arg(VELLWAKE_VERSION_MAJOR)
-                    .arg(VELLWAKE_VERSION_MINOR)
-                    .arg(maker, website);
+    const QString text = QStringLiteral("Vellwake %1.%2\nMade by %3, 2026.\n\n"
+                                        "Visit our website at %4 ?")
+                                 .arg(VELLWAKE_VERSION_MAJOR)
+                                 .arg(VELLWAKE_VERSION_MINOR)
+                                 .arg(maker, website);
     if (MsgBox::show(text, MsgBox::OkCancel) == MsgBox::Ok)
         Launcher::openUrl(QUrl(website));
 }

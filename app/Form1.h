@@ -38,7 +38,7 @@ public:
     // Window state.
     std::unique_ptr<csSoundPlayerLibrary> soundPlayer;
     QString ringingAlarm; // "", "1" or "2"
-    QString snoozeTime;   // "" or the clock text the sound comes back at
+    QString snoozeTime; // "" or the clock text the sound comes back at
 
     static const QString maker;
     static const QString website;

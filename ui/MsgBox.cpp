@@ -25,8 +25,8 @@ Answer show(const QString &prompt, Buttons buttons, Icon icon, const QString &ti
     if (handler())
         return handler()(request);
 
-    QMessageBox box(icon == Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    request.title, request.prompt);
+    QMessageBox box(icon == Critical ? QMessageBox::Critical : QMessageBox::NoIcon, request.title,
+                    request.prompt);
     box.setStandardButtons(buttons == OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
                                                : QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);

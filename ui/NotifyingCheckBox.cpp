@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/NotifyingCheckBox.h"
 
-NotifyingCheckBox::NotifyingCheckBox(QWidget *parent) : QCheckBox(parent)
+NotifyingCheckBox::NotifyingCheckBox(QWidget *parent)
+    : QCheckBox(parent)
 {
     // toggled() also fires on setChecked(), unlike clicked().
     connect(this, &QCheckBox::toggled, this, &NotifyingCheckBox::valueChanged);

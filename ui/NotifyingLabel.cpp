@@ -3,7 +3,8 @@
 #include "ui/NotifyingLabel.h"
 
 NotifyingLabel::NotifyingLabel(QWidget *parent)
-    : QLabel(parent), m_foreColor(palette().color(QPalette::WindowText))
+    : QLabel(parent)
+    , m_foreColor(palette().color(QPalette::WindowText))
 {
 }
 

@@ -5,7 +5,10 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-WrappingButton::WrappingButton(QWidget *parent) : QPushButton(parent) { }
+WrappingButton::WrappingButton(QWidget *parent)
+    : QPushButton(parent)
+{
+}
 
 void WrappingButton::paintEvent(QPaintEvent *)
 {
