@@ -2,10 +2,39 @@
 // SPDX-License-Identifier: MIT
 #include "set_alarms/Form2.h"
 
+#include "set_alarms/TimeFieldRules.h"
+#include "ui/KeyFilterLineEdit.h"
 #include "ui/NotifyingCheckBox.h"
 #include "ui_Form2.h"
 
 #include <QCloseEvent>
+#include <QFont>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPixmap>
+#include <QScreen>
+
+using namespace TimeFieldRules;
+
+namespace {
+
+// The layout's font is rarely installed outside Windows; a plain sans with
+// similar proportions stands in for it.
+void substituteLayoutFont()
+{
+    static const QString layoutFont = QStringLiteral("MS Sans Serif");
+    if (QFont::substitutes(layoutFont).isEmpty())
+        QFont::insertSubstitutions(layoutFont,
+                                   {QStringLiteral("Liberation Sans"),
+                                    QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
+}
+
+QString firstCharacter(const QString &text)
+{
+    return text.left(1);
+}
+
+} // namespace
 
 Form2::Form2(NotifyingCheckBox *alarmSlot1, NotifyingCheckBox *alarmSlot2, QWidget *mainWindow)
     : QWidget(nullptr)
@@ -14,22 +43,204 @@ Form2::Form2(NotifyingCheckBox *alarmSlot1, NotifyingCheckBox *alarmSlot2, QWidg
     , m_alarmSlot2(alarmSlot2)
     , m_mainWindow(mainWindow)
 {
+    substituteLayoutFont();
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint);
+    // An empty icon would fall back to the application's; this one shows nothing.
+    QPixmap noIcon(16, 16);
+    noIcon.fill(Qt::transparent);
+    setWindowIcon(QIcon(noIcon));
+
+    // Designer files hold whole points only.
+    for (QWidget *w : {static_cast<QWidget *>(ui->Label1), static_cast<QWidget *>(ui->Label2),
+                       static_cast<QWidget *>(ui->Command1)}) {
+        QFont f = w->font();
+        f.setPointSizeF(13.5);
+        w->setFont(f);
+    }
+    // The fields wear the system's button face, whatever the platform's theme.
+    for (KeyFilterLineEdit *field : {ui->Text1, ui->Text2, ui->Text3, ui->Text4}) {
+        QPalette p = field->palette();
+        p.setColor(QPalette::Base, p.color(QPalette::Button));
+        field->setPalette(p);
+    }
+    setFixedSize(size());
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    connect(ui->Check1, &NotifyingCheckBox::gotFocus, this, &Form2::Check1_GotFocus);
+    connect(ui->Check2, &NotifyingCheckBox::gotFocus, this, &Form2::Check2_GotFocus);
+    connect(ui->Check3, &NotifyingCheckBox::gotFocus, this, &Form2::Check3_GotFocus);
+    connect(ui->Check4, &NotifyingCheckBox::gotFocus, this, &Form2::Check4_GotFocus);
+    connect(ui->Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(ui->Text1, &KeyFilterLineEdit::keyPress, this, &Form2::Text1_KeyPress);
+    connect(ui->Text2, &KeyFilterLineEdit::keyPress, this, &Form2::Text2_KeyPress);
+    connect(ui->Text3, &KeyFilterLineEdit::keyPress, this, &Form2::Text3_KeyPress);
+    connect(ui->Text4, &KeyFilterLineEdit::keyPress, this, &Form2::Text4_KeyPress);
+    connect(ui->Text1, &QLineEdit::textChanged, this, &Form2::Text1_Change);
+    connect(ui->Text2, &QLineEdit::textChanged, this, &Form2::Text2_Change);
+    connect(ui->Text3, &QLineEdit::textChanged, this, &Form2::Text3_Change);
+    connect(ui->Text4, &QLineEdit::textChanged, this, &Form2::Text4_Change);
+
     Form_Load();
 }
 
 Form2::~Form2() = default;
 
-void Form2::Form_Load() { }
+void Form2::Form_Load()
+{
+    ui->Check1->setValue(1);
+    ui->Check3->setValue(1);
+    ui->Command1->setEnabled(false);
+}
 
 void Form2::Form_Unload()
 {
-    m_mainWindow->show();
+    if (m_mainWindow)
+        m_mainWindow->show();
 }
 
 void Form2::closeEvent(QCloseEvent *event)
 {
     Form_Unload();
     event->accept();
+}
+
+// A box taking the focus clears its partner only; the box itself keeps its value.
+void Form2::Check1_GotFocus()
+{
+    ui->Check2->setValue(0);
+}
+
+void Form2::Check2_GotFocus()
+{
+    ui->Check1->setValue(0);
+}
+
+void Form2::Check3_GotFocus()
+{
+    ui->Check4->setValue(0);
+}
+
+void Form2::Check4_GotFocus()
+{
+    ui->Check3->setValue(0);
+}
+
+void Form2::writeAlarm(KeyFilterLineEdit *hour, KeyFilterLineEdit *minute, const QString &suffix,
+                       NotifyingCheckBox *alarmSlot)
+{
+    if (hour->text().isEmpty() || !alarmSlot)
+        return;
+    // The texts go in as they stand; the field rules have kept them in shape.
+    alarmSlot->setText(hour->text() + u':' + minute->text() + suffix);
+    alarmSlot->setEnabled(true);
+    alarmSlot->setValue(1);
+}
+
+void Form2::Command1_Click()
+{
+    if (ui->Check1->value() == 0 && ui->Check2->value() == 0)
+        ui->Check1->setValue(1);
+    if (ui->Check3->value() == 0 && ui->Check4->value() == 0)
+        ui->Check3->setValue(1);
+
+    QString suffix1, suffix2;
+    if (ui->Check1->value() == 1)
+        suffix1 = QStringLiteral(" AM");
+    if (ui->Check2->value() == 1)
+        suffix1 = QStringLiteral(" PM");
+    if (ui->Check3->value() == 1)
+        suffix2 = QStringLiteral(" AM");
+    if (ui->Check4->value() == 1)
+        suffix2 = QStringLiteral(" PM");
+
+    writeAlarm(ui->Text1, ui->Text2, suffix1, m_alarmSlot1);
+    writeAlarm(ui->Text3, ui->Text4, suffix2, m_alarmSlot2);
+    close();
+}
+
+void Form2::Text1_KeyPress(int &KeyAscii)
+{
+    KeyAscii = filterKey(KeyAscii);
+}
+
+void Form2::Text2_KeyPress(int &KeyAscii)
+{
+    KeyAscii = filterKey(KeyAscii);
+}
+
+void Form2::Text3_KeyPress(int &KeyAscii)
+{
+    KeyAscii = filterKey(KeyAscii);
+}
+
+void Form2::Text4_KeyPress(int &KeyAscii)
+{
+    KeyAscii = filterKey(KeyAscii);
+}
+
+void Form2::Text1_Change()
+{
+    hourRules(ui->Text1, ui->Text2);
+}
+
+void Form2::Text2_Change()
+{
+    minuteRules(ui->Text2);
+}
+
+void Form2::Text3_Change()
+{
+    hourRules(ui->Text3, ui->Text4);
+}
+
+void Form2::Text4_Change()
+{
+    minuteRules(ui->Text4);
+}
+
+// Each text written here runs the written field's rules at once, nested;
+// every step re-reads the fields because such a run may have changed them.
+void Form2::hourRules(KeyFilterLineEdit *hour, KeyFilterLineEdit *minute)
+{
+    const QString snapshot = hour->text();
+
+    // An hour starting with "1" may take a second digit; any other is one digit.
+    hour->setMaxLength(firstCharacter(hour->text()) == u"1" ? 2 : 1);
+
+    // No hour starts with "0".
+    if (firstCharacter(hour->text()) == u"0")
+        hour->setText(QString());
+
+    // Past 12, the second digit was meant as the first of the minute.
+    if (!hour->text().isEmpty() && exceedsLimit(snapshot, hourLimit)) {
+        minute->setText(hour->text().mid(1, 1));
+        hour->setText(QStringLiteral("1"));
+        minute->setFocus();
+        minute->setCursorPosition(1);
+    }
+
+    if (hour->text().size() == hour->maxLength())
+        minute->setFocus();
+
+    enablingRule();
+}
+
+void Form2::minuteRules(KeyFilterLineEdit *minute)
+{
+    if (exceedsLimit(minute->text(), minuteLimit))
+        minute->setText(QString());
+    enablingRule();
+}
+
+void Form2::enablingRule()
+{
+    const QString h1 = ui->Text1->text(), m1 = ui->Text2->text();
+    const QString h2 = ui->Text3->text(), m2 = ui->Text4->text();
+    const AlarmFields alarm1{h1, ui->Text1->maxLength(), m1, ui->Text2->maxLength()};
+    const AlarmFields alarm2{h2, ui->Text3->maxLength(), m2, ui->Text4->maxLength()};
+    ui->Command1->setEnabled(applyEnabled(alarm1, alarm2));
 }

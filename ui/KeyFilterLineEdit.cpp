@@ -9,7 +9,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 
-KeyFilterLineEdit::KeyFilterLineEdit(QWidget *parent) : QLineEdit(parent)
+KeyFilterLineEdit::KeyFilterLineEdit(QWidget *parent)
+    : QLineEdit(parent)
 {
     // Dropped text would bypass the limit; typing and pasting are the ways in.
     setAcceptDrops(false);
@@ -50,11 +51,18 @@ void KeyFilterLineEdit::keyPressEvent(QKeyEvent *event)
     const QString typed = event->text();
     // Delete and the keys that type nothing are not key presses for the filter;
     // some platforms report Delete as character 127.
-    const bool isCharacter = !typed.isEmpty() && event->key() != Qt::Key_Delete
-            && typed.at(0).unicode() != 127;
+    const bool isCharacter
+            = !typed.isEmpty() && event->key() != Qt::Key_Delete && typed.at(0).unicode() != 127;
     QString replacement;
+    int passedCode = 0;
     if (isCharacter) {
-        const int original = typed.at(0).unicode();
+        int original = typed.at(0).unicode();
+        // Ctrl+letter is a control code (Ctrl+V is 22) even where the platform
+        // reports the plain letter; AltGr arrives as Ctrl+Alt and types letters.
+        const Qt::KeyboardModifiers mods = event->modifiers();
+        if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) && original < 128
+            && QChar(char16_t(original)).isLetter())
+            original &= 0x1f;
         int code = original;
         Q_EMIT keyPress(code);
         if (code == 0) {
@@ -63,6 +71,7 @@ void KeyFilterLineEdit::keyPressEvent(QKeyEvent *event)
         }
         if (code != original)
             replacement = QString(QChar(char16_t(code)));
+        passedCode = code;
     }
     if (event->matches(QKeySequence::Paste)) {
         paste();
@@ -70,7 +79,7 @@ void KeyFilterLineEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
     const QString inserted = replacement.isEmpty() ? typed : replacement;
-    if (isCharacter && inserted.at(0).unicode() >= 32) {
+    if (isCharacter && passedCode >= 32) {
         if (roomFor() < inserted.size()) {
             event->accept();
             return;
