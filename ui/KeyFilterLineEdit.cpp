@@ -9,8 +9,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 
-KeyFilterLineEdit::KeyFilterLineEdit(QWidget *parent)
-    : QLineEdit(parent)
+KeyFilterLineEdit::KeyFilterLineEdit(QWidget *parent) : QLineEdit(parent)
 {
     // Dropped text would bypass the limit; typing and pasting are the ways in.
     setAcceptDrops(false);
@@ -51,8 +50,8 @@ void KeyFilterLineEdit::keyPressEvent(QKeyEvent *event)
     const QString typed = event->text();
     // Delete and the keys that type nothing are not key presses for the filter;
     // some platforms report Delete as character 127.
-    const bool isCharacter
-            = !typed.isEmpty() && event->key() != Qt::Key_Delete && typed.at(0).unicode() != 127;
+    const bool isCharacter = !typed.isEmpty() && event->key() != Qt::Key_Delete
+            && typed.at(0).unicode() != 127;
     QString replacement;
     int passedCode = 0;
     if (isCharacter) {
