@@ -9,7 +9,7 @@ if(NOT VELLWAKE_E2E_PYTHON)
 endif()
 
 set(VELLWAKE_E2E_SCENARIOS
-    smoke)
+    smoke about clock dst_display accessibility_main hidpi_1 hidpi_1.5 hidpi_2)
 
 foreach(scenario IN LISTS VELLWAKE_E2E_SCENARIOS)
     add_test(NAME e2e_${scenario}

@@ -10,12 +10,14 @@ stopped again by the id it was started with."""
 
 import array
 import ctypes
+import datetime
 import os
 import shutil
 import signal
 import subprocess
 import tempfile
 import time
+import zoneinfo
 
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
@@ -153,11 +155,18 @@ class Desktop:
         self.home = os.path.join(self.dir, "home")
         self.runtime = os.path.join(self.dir, "run")
         self.workdir = os.path.join(self.dir, "cwd")
-        for d in (self.home, self.runtime, self.workdir):
+        self.bin = os.path.join(self.dir, "bin")
+        for d in (self.home, self.runtime, self.workdir, self.bin):
             os.makedirs(d, mode=0o700)
+        # The browser the program would open: it only notes what it was asked.
+        self.launched_file = os.path.join(self.dir, "launched")
+        opener = os.path.join(self.bin, "xdg-open")
+        with open(opener, "w") as f:
+            f.write(f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{self.launched_file}"\n')
+        os.chmod(opener, 0o755)
         self.clock_file = os.path.join(self.dir, "clock")
-        self.set_clock(clock)
         self.tz = tz
+        self.set_clock(clock)
         self.scale = scale
         self.services = []
         self.app = None
@@ -252,17 +261,24 @@ class Desktop:
 
     # --- the program ----------------------------------------------------
 
-    def set_clock(self, when):
-        """Sets the program's wall clock; it runs on in real time from there."""
+    def set_clock(self, when, fold=0):
+        """Sets the program's wall clock to a local time of its zone; the clock
+        runs on in real time from there. fold=1 picks the second of two equal
+        local times in the night the clocks go back."""
+        local = datetime.datetime.strptime(when, "%Y-%m-%d %H:%M:%S")
+        target = local.replace(tzinfo=zoneinfo.ZoneInfo(self.tz), fold=fold).timestamp()
+        # An offset from the real clock: unlike a start time, it holds however
+        # long the program has been running.
         tmp = self.clock_file + ".new"
         with open(tmp, "w") as f:
-            f.write(f"@{when}\n")
+            f.write(f"{target - time.time():+.3f}\n")
         os.replace(tmp, self.clock_file)
 
     def start_app(self, extra_env=None):
         check(self.app is None, "the program is already running")
         env = dict(self.env)
         env.update({
+            "PATH": self.bin + os.pathsep + self.env["PATH"],
             "QT_QPA_PLATFORM": "xcb",
             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
             "QT_ACCESSIBILITY": "1",
@@ -290,6 +306,14 @@ class Desktop:
                            log_dir=self.artefacts)
         self._atspi_app = None
         return self.app
+
+    def launched(self):
+        """Everything the program asked the desktop to open, one per line."""
+        try:
+            with open(self.launched_file) as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
 
     def app_running(self):
         return self.app is not None and self.app.running()
