@@ -81,6 +81,7 @@ class TestForm2 : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { dropPlatformRaiseWarnings(); }
     void openingState();
     void tabOrder();
     void choicePairs_data();

@@ -11,6 +11,7 @@ class TestTimeFields : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { dropPlatformRaiseWarnings(); }
     void keyFilter_data();
     void keyFilter();
     void exceedsLimit_data();
