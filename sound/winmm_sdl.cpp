@@ -18,8 +18,10 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -129,24 +131,46 @@ Uint16 bufferFrames(int freq)
     return frames;
 }
 
+class Player;
+
+// One open device and the sound it plays. The audio thread touches only its
+// own voice, under the device lock, so a device can be closed in the
+// background while the next one starts.
+struct Voice
+{
+    Player *owner = nullptr;
+    SDL_AudioSpec spec{};
+    std::vector<Uint8> pcm;
+    std::size_t pos = 0;
+    bool loop = false;
+    bool playing = false;
+    std::uint64_t generation = 0;
+};
+
 class Player
 {
 public:
     ~Player() { shutdown(); }
+
+    static Player &instance()
+    {
+        static Player player;
+        return player;
+    }
 
     BOOL play(const char *name, DWORD flags)
     {
         std::unique_lock call(m_call);
         const std::uint64_t generation = nextGeneration();
         if (!name) {
-            closeDevice();
+            retireDevice();
             return 1;
         }
         Pcm pcm;
         // Decode before touching the device, so the old sound plays on until
         // the new one takes its place.
         if (!ready() || SDL_GetNumAudioDevices(0) <= 0 || !resolve(name, flags, pcm)) {
-            closeDevice();
+            retireDevice();
             return 0;
         }
         const bool loop = (flags & SND_LOOP) && (flags & SND_ASYNC);
@@ -155,7 +179,7 @@ public:
                    * pcm.spec.freq);
         if (!start(std::move(pcm), loop, generation))
             return 0;
-        const double tail = double(m_deviceSpec.samples) / m_deviceSpec.freq;
+        const double tail = double(m_voice->spec.samples) / m_voice->spec.freq;
         call.unlock();
         if (!(flags & SND_ASYNC))
             waitUntilHeard(generation, seconds, tail);
@@ -174,24 +198,41 @@ public:
     {
         std::lock_guard call(m_call);
         nextGeneration();
-        closeDevice();
+        retireDevice();
+        joinCloser();
         if (m_initTried)
             SDL_Quit();
         m_initTried = false;
         m_ready = false;
     }
 
-private:
-    static void atExit() { instance().shutdown(); }
-
-public:
-    static Player &instance()
+    // The audio thread; SDL holds the device lock around it.
+    static void SDLCALL fill(void *userdata, Uint8 *stream, int length)
     {
-        static Player player;
-        return player;
+        Voice &v = *static_cast<Voice *>(userdata);
+        const std::size_t wanted = std::size_t(length);
+        std::size_t written = 0;
+        while (written < wanted && v.playing) {
+            const std::size_t n = std::min(wanted - written, v.pcm.size() - v.pos);
+            std::memcpy(stream + written, v.pcm.data() + v.pos, n);
+            v.pos += n;
+            written += n;
+            if (v.pos == v.pcm.size()) {
+                if (v.loop) {
+                    v.pos = 0;
+                } else {
+                    v.playing = false;
+                    v.owner->finished(v.generation);
+                }
+            }
+        }
+        if (written < wanted)
+            std::memset(stream + written, v.spec.silence, wanted - written);
     }
 
 private:
+    static void atExit() { instance().shutdown(); }
+
     // SDL's audio starts on first use; if it cannot start, the machine has
     // no sound and every call is a quiet no-op until shutdown().
     bool ready()
@@ -217,53 +258,72 @@ private:
         return m_generation;
     }
 
+    void finished(std::uint64_t generation)
+    {
+        std::lock_guard done(m_doneMutex);
+        m_finished = generation;
+        m_done.notify_all();
+    }
+
     bool start(Pcm pcm, bool loop, std::uint64_t generation)
     {
-        if (m_device && sameFormat(m_deviceSpec, pcm.spec)) {
+        if (m_device && sameFormat(m_voice->spec, pcm.spec)) {
             SDL_LockAudioDevice(m_device);
-            m_pcm.swap(pcm.bytes);
-            m_pos = 0;
-            m_loop = loop;
-            m_playing = true;
-            m_playGeneration = generation;
+            m_voice->pcm.swap(pcm.bytes);
+            m_voice->pos = 0;
+            m_voice->loop = loop;
+            m_voice->playing = true;
+            m_voice->generation = generation;
             SDL_UnlockAudioDevice(m_device);
             return true; // the old samples are freed outside the lock
         }
-        closeDevice();
+        retireDevice();
+        // SDL keeps one list of open devices; let the last close finish
+        // before it changes again.
+        joinCloser();
+        auto voice = std::make_unique<Voice>();
+        voice->owner = this;
+        voice->pcm.swap(pcm.bytes);
+        voice->loop = loop;
+        voice->playing = true;
+        voice->generation = generation;
         // The device takes the sound's own format; SDL converts behind it
         // when the hardware wants another.
         SDL_AudioSpec want = pcm.spec;
         want.samples = bufferFrames(want.freq);
         want.callback = fill;
-        want.userdata = this;
-        SDL_AudioSpec have;
-        const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        want.userdata = voice.get();
+        const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &voice->spec, 0);
         if (device == 0)
             return false;
         m_device = device;
-        m_deviceSpec = have;
-        m_pcm.swap(pcm.bytes);
-        m_pos = 0;
-        m_loop = loop;
-        m_playing = true;
-        m_playGeneration = generation;
+        m_voice = std::move(voice);
         SDL_PauseAudioDevice(m_device, 0);
         return true;
     }
 
-    void closeDevice()
+    // Silences the device at once and closes it in the background: closing
+    // waits for the audio thread, which may sit in the sound server for a
+    // while, and a stop should not.
+    void retireDevice()
     {
-        if (m_device) {
-            // Silence first: the lock waits only for the buffer being filled,
-            // the close then for the audio thread to end.
-            SDL_LockAudioDevice(m_device);
-            m_playing = false;
-            SDL_UnlockAudioDevice(m_device);
-            SDL_CloseAudioDevice(m_device);
-            m_device = 0;
-        }
-        m_playing = false;
-        std::vector<Uint8>().swap(m_pcm);
+        if (!m_device)
+            return;
+        SDL_LockAudioDevice(m_device);
+        m_voice->playing = false;
+        SDL_UnlockAudioDevice(m_device);
+        joinCloser();
+        m_closer = std::thread([device = m_device, voice = std::move(m_voice)]() mutable {
+            SDL_CloseAudioDevice(device);
+            voice.reset();
+        });
+        m_device = 0;
+    }
+
+    void joinCloser()
+    {
+        if (m_closer.joinable())
+            m_closer.join();
     }
 
     // A waiting play returns when its last samples have left the device's
@@ -281,45 +341,13 @@ private:
                             [&] { return m_generation != generation; });
     }
 
-    // The audio thread; SDL holds the device lock around it.
-    static void SDLCALL fill(void *userdata, Uint8 *stream, int length)
-    {
-        auto *p = static_cast<Player *>(userdata);
-        const std::size_t wanted = std::size_t(length);
-        std::size_t written = 0;
-        while (written < wanted && p->m_playing) {
-            const std::size_t n = std::min(wanted - written, p->m_pcm.size() - p->m_pos);
-            std::memcpy(stream + written, p->m_pcm.data() + p->m_pos, n);
-            p->m_pos += n;
-            written += n;
-            if (p->m_pos == p->m_pcm.size()) {
-                if (p->m_loop) {
-                    p->m_pos = 0;
-                } else {
-                    p->m_playing = false;
-                    std::lock_guard done(p->m_doneMutex);
-                    p->m_finished = p->m_playGeneration;
-                    p->m_done.notify_all();
-                }
-            }
-        }
-        if (written < wanted)
-            std::memset(stream + written, p->m_deviceSpec.silence, wanted - written);
-    }
-
     std::mutex m_call; // one caller at a time
     bool m_initTried = false;
     bool m_ready = false;
     bool m_atExitSet = false;
     SDL_AudioDeviceID m_device = 0;
-    SDL_AudioSpec m_deviceSpec{};
-
-    // Shared with the audio thread, under the device lock.
-    std::vector<Uint8> m_pcm;
-    std::size_t m_pos = 0;
-    bool m_loop = false;
-    bool m_playing = false;
-    std::uint64_t m_playGeneration = 0;
+    std::unique_ptr<Voice> m_voice;
+    std::thread m_closer;
 
     // Each call is a generation; a waiting caller watches for its own to
     // finish or be replaced.

@@ -148,7 +148,12 @@ class TestSdlSound : public QObject
         const QString path = m_dir.filePath(name);
         return writeFile(path, bytes) ? path : QString();
     }
-    QByteArray output() const { return readFile(m_out); }
+    // What the device wrote, once it is closed and its file complete.
+    QByteArray output() const
+    {
+        SdlSound::shutdown();
+        return readFile(m_out);
+    }
 
     void playFile(const QString &path, bool loop, bool aSync)
     {
@@ -238,13 +243,14 @@ private Q_SLOTS:
             PlaySoundA("NoSuchSound", nullptr, SND_ALIAS | SND_ASYNC | SND_NODEFAULT);
             break;
         }
-        const qint64 size = QFileInfo(m_out).size();
         QThread::msleep(250);
-        const QByteArray out = output();
-        QCOMPARE(out.size(), size);
-        const QByteArray heard = afterLeadingSilence(out, 4);
-        QVERIFY(heard.size() >= pcm.size());
-        QVERIFY(repeats(heard, pcm));
+        const QByteArray heard = afterLeadingSilence(output(), 4);
+        // The loop, cut anywhere, then nothing but silence.
+        qsizetype k = 0;
+        while (k < heard.size() && heard[k] == pcm[k % pcm.size()])
+            ++k;
+        QVERIFY(k >= pcm.size());
+        QVERIFY(silent(heard.mid(k), 0));
     }
 
     void replaceStartsTheNewSoundAtItsFirstFrame_data()
@@ -485,9 +491,13 @@ private Q_SLOTS:
             PlaySoundA(nameA.constData(), nullptr, SND_FILENAME | SND_ASYNC | SND_LOOP);
         other.join();
         PlaySoundA(nullptr, nullptr, 0);
-        const qint64 size = QFileInfo(m_out).size();
-        QThread::msleep(150);
-        QCOMPARE(QFileInfo(m_out).size(), size);
+        // The layer is still whole: the next sound plays exactly.
+        const QByteArray file = wav16(44100, 2, 2205, 1);
+        PlaySoundA(QFile::encodeName(fixture(QStringLiteral("c.wav"), file)).constData(), nullptr,
+                   SND_FILENAME);
+        QThread::msleep(50);
+        const QByteArray heard = afterLeadingSilence(output(), 4);
+        QCOMPARE(heard.left(decoded(file).size()), decoded(file));
     }
 
     void noDevice_data()
