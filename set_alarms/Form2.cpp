@@ -54,8 +54,7 @@ Form2::Form2(NotifyingCheckBox *alarmSlot1, NotifyingCheckBox *alarmSlot2, QWidg
     setWindowIcon(QIcon(noIcon));
 
     // Designer files hold whole points only.
-    for (QWidget *w : {static_cast<QWidget *>(ui->Label1), static_cast<QWidget *>(ui->Label2),
-                       static_cast<QWidget *>(ui->Command1)}) {
+    for (QWidget *w : std::initializer_list<QWidget *>{ui->Label1, ui->Label2, ui->Command1}) {
         QFont f = w->font();
         f.setPointSizeF(13.5);
         w->setFont(f);
