@@ -146,7 +146,7 @@ class Service:
 class Desktop:
     def __init__(self, binary, artefacts, scenario, tz="Europe/Berlin",
                  clock="2026-03-02 07:00:00", scale=None, sound_server=True):
-        self.binary = os.path.abspath(binary)
+        self.build_binary = os.path.abspath(binary)
         self.artefacts = os.path.join(os.path.abspath(artefacts), scenario)
         shutil.rmtree(self.artefacts, ignore_errors=True)
         os.makedirs(self.artefacts)
@@ -156,8 +156,14 @@ class Desktop:
         self.runtime = os.path.join(self.dir, "run")
         self.workdir = os.path.join(self.dir, "cwd")
         self.bin = os.path.join(self.dir, "bin")
-        for d in (self.home, self.runtime, self.workdir, self.bin):
+        self.progdir = os.path.join(self.dir, "prog")
+        for d in (self.home, self.runtime, self.workdir, self.bin, self.progdir):
             os.makedirs(d, mode=0o700)
+        # A copy of the program alone: the sound files of the build tree,
+        # beside the real binary, would be found and hide what a scenario
+        # lays out in the working directory.
+        self.binary = os.path.join(self.progdir, "vellwake")
+        shutil.copy2(self.build_binary, self.binary)
         # The browser the program would open: it only notes what it was asked.
         self.launched_file = os.path.join(self.dir, "launched")
         opener = os.path.join(self.bin, "xdg-open")
@@ -394,15 +400,15 @@ class Desktop:
         self.xdotool("type", "--delay", "30", text)
 
     def click(self, window, x, y):
-        """A left click at window coordinates (in device pixels)."""
+        """A left click at screen coordinates, with that window focused."""
         self.focus(window)
-        self.xdotool("mousemove", "--window", str(window), "--sync", str(x), str(y),
-                     "click", "1")
+        self.xdotool("mousemove", "--sync", str(x), str(y), "click", "1")
 
     def click_accessible(self, window, acc):
-        """Clicks the middle of a control found on the accessibility bus."""
+        """Clicks the middle of a control found on the accessibility bus.
+        Its extents are in unscaled pixels: only for scale factor 1."""
         import pyatspi
-        ext = acc.queryComponent().getExtents(pyatspi.WINDOW_COORDS)
+        ext = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         check(ext.width > 0 and ext.height > 0, f"{acc.name!r} has no extent")
         self.click(window, ext.x + ext.width // 2, ext.y + ext.height // 2)
 

@@ -279,6 +279,303 @@ def picture_edge(path, scale, height):
 
 
 
+# --- alarms ----------------------------------------------------------------
+
+def write_wav(path, seconds=1.0, freq=880, rate=22050):
+    """A plain tone: what the user has put down as the alarm sound."""
+    import array
+    import math
+    import wave
+    frames = array.array("h", (int(12000 * math.sin(2 * math.pi * freq * i / rate))
+                               for i in range(int(rate * seconds))))
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(frames.tobytes())
+
+
+def alarm_sound(d):
+    write_wav(os.path.join(d.workdir, "alarm.wav"))
+
+
+def slot(d, number):
+    return d.accessible("check box", window_name=MAIN,
+                        predicate=lambda a: a.description == f"Alarm {number}")
+
+
+def field(d, name):
+    return d.accessible("text", name, window_name=SET_ALARMS)
+
+
+def choice(d, number, half):
+    return d.accessible("check box", half, window_name=SET_ALARMS,
+                        predicate=lambda a: a.description == f"Alarm {number}")
+
+
+def open_set_alarms(d, window):
+    d.click_accessible(window, button(d, "Set Alarms"))
+    form2 = d.wait_window(SET_ALARMS)
+    wait_for(lambda: window not in d.windows(MAIN), "the main window to hide")
+    return form2
+
+
+def enter_alarm(d, form2, number, hour, minute, half):
+    d.click_accessible(form2, field(d, f"Alarm {number} hour"))
+    d.type_text(form2, hour)
+    d.click_accessible(form2, field(d, f"Alarm {number} minute"))
+    d.type_text(form2, minute)
+    wait_for(lambda: field(d, f"Alarm {number} minute").queryText().getText(0, -1) == minute,
+             f"alarm {number}'s minute to read {minute}")
+    if half == "PM":
+        d.click_accessible(form2, choice(d, number, "PM"))
+        wait_for(lambda: has_state(choice(d, number, "PM"), "checked"), "PM to be checked")
+
+
+def apply_set_alarms(d, form2):
+    set_button = wait_for(lambda: (lambda b: b if has_state(b, "enabled") else None)(
+        button(d, "SET", SET_ALARMS)), "SET to be enabled")
+    d.click_accessible(form2, set_button)
+    wait_for(lambda: form2 not in d.windows(SET_ALARMS), "the Set Alarms window to close")
+    return d.wait_window(MAIN)
+
+
+def set_alarms(d, window, alarm1=None, alarm2=None):
+    """Sets alarms through the Set Alarms window as a user does; returns the
+    main window once it is back."""
+    form2 = open_set_alarms(d, window)
+    for number, alarm in ((1, alarm1), (2, alarm2)):
+        if alarm:
+            enter_alarm(d, form2, number, *alarm)
+    return apply_set_alarms(d, form2)
+
+
+def check_armed(d, number, caption):
+    s = slot(d, number)
+    check(s.name == caption, f"alarm {number} reads {s.name!r}, not {caption!r}")
+    check(has_state(s, "enabled") and has_state(s, "checked"),
+          f"alarm {number} is not enabled and checked")
+
+
+def check_ringing(d, window):
+    d.wait_sound()
+    wait_status(d, PRESS_SPACE)
+    # As a window manager would, give the window the keyboard: the focus
+    # inside it is the program's doing.
+    d.focus(window)
+    wait_for(lambda: has_state(button(d, "SNOOOOOZE"), "focused"), "the focus on the snooze button")
+    check(has_state(button(d, "SNOOOOOZE"), "enabled"), "the snooze button is disabled")
+    check(not has_state(button(d, "Set Alarms"), "enabled"), "Set Alarms is enabled while ringing")
+
+
+def check_quiet(d, when):
+    check(d.playback_streams() == {}, f"a sound plays {when}")
+    check(d.loudness(0.5) < 200, f"the loudspeaker is not silent {when}")
+
+
+def snooze(d, window):
+    d.key(window, "space")
+    d.wait_silence()
+    wait_status(d, SNOOZING)
+    wait_for(lambda: not has_state(button(d, "SNOOOOOZE"), "enabled"),
+             "the snooze button to be disabled")
+
+
+def uncheck(d, window, number):
+    d.click_accessible(window, slot(d, number))
+    wait_for(lambda: not has_state(slot(d, number), "checked"), f"alarm {number} to be unchecked")
+
+
+@scenario
+def ring_snooze_disarm(binary, artefacts):
+    """Set an alarm, hear it, snooze with space, hear it again 15 minutes
+    later, disarm by unchecking: and then it stays quiet."""
+    with Desktop(binary, artefacts, "ring_snooze_disarm", clock="2026-03-02 07:03:30") as d:
+        alarm_sound(d)
+        window = start(d)
+        window = set_alarms(d, window, alarm1=("7", "05", "AM"))
+        check_armed(d, 1, "7:05 AM")
+        check(slot(d, 2).name == "not set", "alarm 2 was set too")
+        wait_status(d, "")
+        check_quiet(d, "before the alarm")
+        d.set_clock("2026-03-02 07:04:58")
+        wait_time(d, "7:05 AM")
+        check_ringing(d, window)
+        d.screenshot("ringing", window)
+        snooze(d, window)
+        d.screenshot("snoozing", window)
+        d.set_clock("2026-03-02 07:19:58")
+        wait_time(d, "7:20 AM")
+        check_ringing(d, window)
+        uncheck(d, window, 1)
+        d.wait_silence()
+        wait_status(d, NO_ALARM)
+        check(has_state(button(d, "Set Alarms"), "enabled"), "Set Alarms stays disabled")
+        check(not has_state(button(d, "SNOOOOOZE"), "enabled"), "the snooze button stays enabled")
+        d.set_clock("2026-03-02 07:34:58")
+        wait_time(d, "7:35 AM")
+        check_quiet(d, "after the disarm")
+        end_with_ok(d, window)
+
+
+@scenario
+def both_alarms(binary, artefacts):
+    """Both alarms on one minute, the second in the afternoon of the other."""
+    with Desktop(binary, artefacts, "both_alarms", clock="2026-03-02 06:10:00") as d:
+        alarm_sound(d)
+        window = start(d)
+        window = set_alarms(d, window, alarm1=("6", "30", "PM"), alarm2=("6", "30", "PM"))
+        check_armed(d, 1, "6:30 PM")
+        check_armed(d, 2, "6:30 PM")
+        d.set_clock("2026-03-02 06:29:58")  # the morning: not yet
+        wait_time(d, "6:30 AM")
+        check_quiet(d, "in the morning")
+        d.set_clock("2026-03-02 18:29:58")
+        wait_time(d, "6:30 PM")
+        check_ringing(d, window)
+        # Alarm 2 rang last: unchecking alarm 1 does not stop it.
+        uncheck(d, window, 1)
+        d.set_clock("2026-03-02 18:31:58")
+        wait_time(d, "6:32 PM")
+        check(d.sounding(), "unchecking the other alarm stopped the sound")
+        uncheck(d, window, 2)
+        d.wait_silence()
+        wait_status(d, NO_ALARM)
+        end_with_ok(d, window)
+
+
+@scenario
+def due_while_setting(binary, artefacts):
+    """An alarm comes due while the Set Alarms window is open: it rings
+    unseen, and the main window comes back ringing, ready for the space bar."""
+    with Desktop(binary, artefacts, "due_while_setting", clock="2026-03-02 07:03:30") as d:
+        alarm_sound(d)
+        window = start(d)
+        window = set_alarms(d, window, alarm1=("7", "05", "AM"))
+        form2 = open_set_alarms(d, window)
+        d.set_clock("2026-03-02 07:04:58")
+        d.wait_sound()
+        d.screenshot("ringing_unseen")
+        # Applying a new time for alarm 2 does not stop the ringing.
+        enter_alarm(d, form2, 2, "9", "15", "AM")
+        window = apply_set_alarms(d, form2)
+        check_armed(d, 1, "7:05 AM")
+        check_armed(d, 2, "9:15 AM")
+        check_ringing(d, window)
+        snooze(d, window)
+        d.check_running()
+        # The window's close box also brings the main window back.
+        uncheck(d, window, 1)
+        form2 = open_set_alarms(d, window)
+        d.request_close(form2)
+        window = d.wait_window(MAIN)
+        check_armed(d, 2, "9:15 AM")
+        end_with_ok(d, window)
+
+
+@scenario
+def close_while_ringing(binary, artefacts):
+    """Cancel in the close confirmation keeps the alarm ringing; OK ends the
+    program and its sound."""
+    with Desktop(binary, artefacts, "close_while_ringing", clock="2026-03-02 07:03:30") as d:
+        alarm_sound(d)
+        window = start(d)
+        window = set_alarms(d, window, alarm1=("7", "05", "AM"))
+        d.set_clock("2026-03-02 07:04:58")
+        check_ringing(d, window)
+        cancel_close(d, window)
+        check(d.sounding(), "Cancel stopped the sound")
+        wait_status(d, PRESS_SPACE)
+        end_with_ok(d, window)
+        check(d.playback_streams() == {}, "the sound outlived the program")
+        d.wait_silence()
+
+
+@scenario
+def clock_jumps(binary, artefacts):
+    """A jump over the alarm's minute does not ring; a jump back before it
+    rings when the minute shows again."""
+    with Desktop(binary, artefacts, "clock_jumps", clock="2026-03-02 07:03:30") as d:
+        alarm_sound(d)
+        window = start(d)
+        window = set_alarms(d, window, alarm1=("7", "05", "AM"))
+        d.set_clock("2026-03-02 07:10:00")
+        wait_time(d, "7:10 AM")
+        check_quiet(d, "after jumping over the alarm")
+        wait_status(d, "")
+        d.set_clock("2026-03-02 07:04:58")
+        wait_time(d, "7:05 AM")
+        check_ringing(d, window)
+        end_with_ok(d, window)
+
+
+@scenario
+def snooze_over_midnight(binary, artefacts):
+    """A snooze at 11:50 PM comes back at 12:05 AM."""
+    with Desktop(binary, artefacts, "snooze_over_midnight", clock="2026-03-02 23:45:00") as d:
+        alarm_sound(d)
+        window = start(d)
+        window = set_alarms(d, window, alarm1=("11", "50", "PM"))
+        check_armed(d, 1, "11:50 PM")
+        d.set_clock("2026-03-02 23:49:58")
+        check_ringing(d, window)
+        snooze(d, window)
+        d.set_clock("2026-03-03 00:04:58")
+        wait_time(d, "12:05 AM")
+        check_ringing(d, window)
+        end_with_ok(d, window)
+
+
+@scenario
+def dst_spring_forward(binary, artefacts):
+    """Berlin, the night to summer time: an alarm in the missing hour does not
+    ring; a snooze from 1:55 AM comes back 15 minutes later, at 3:10 AM."""
+    with Desktop(binary, artefacts, "dst_spring_forward", tz="Europe/Berlin",
+                 clock="2026-03-29 01:40:00") as d:
+        alarm_sound(d)
+        window = start(d)
+        window = set_alarms(d, window, alarm1=("1", "55", "AM"), alarm2=("2", "30", "AM"))
+        d.set_clock("2026-03-29 01:54:58")
+        wait_time(d, "1:55 AM")
+        check_ringing(d, window)
+        snooze(d, window)
+        d.set_clock("2026-03-29 01:59:58")
+        wait_time(d, "3:00 AM")
+        check_quiet(d, "when the clock skipped the 2:30 alarm")
+        d.set_clock("2026-03-29 03:09:58")
+        wait_time(d, "3:10 AM")
+        check_ringing(d, window)
+        end_with_ok(d, window)
+
+
+@scenario
+def dst_fall_back(binary, artefacts):
+    """Berlin, the night back to winter time: a 2:30 AM alarm rings in the
+    first 2:30; a snooze at 2:45 summer time comes back 15 minutes later,
+    at the second 2:00 AM; the second 2:30 rings again."""
+    with Desktop(binary, artefacts, "dst_fall_back", tz="Europe/Berlin",
+                 clock="2026-10-25 02:20:00", ) as d:
+        alarm_sound(d)
+        window = start(d)
+        window = set_alarms(d, window, alarm1=("2", "30", "AM"))
+        d.set_clock("2026-10-25 02:29:58", fold=0)
+        wait_time(d, "2:30 AM")
+        check_ringing(d, window)
+        d.set_clock("2026-10-25 02:45:02", fold=0)
+        wait_time(d, "2:45 AM")
+        snooze(d, window)
+        d.set_clock("2026-10-25 02:59:58", fold=0)
+        wait_time(d, "2:00 AM")
+        check_ringing(d, window)
+        snooze(d, window)  # at 2:00 AM winter time: back at 2:15 AM
+        d.set_clock("2026-10-25 02:29:58", fold=1)
+        wait_time(d, "2:30 AM")
+        # The alarm comes due again, over the pending snooze.
+        d.wait_sound()
+        wait_status(d, SNOOZING)
+        end_with_ok(d, window)
+
+
 def main(argv):
     if len(argv) < 4:
         print(__doc__, file=sys.stderr)
