@@ -16,3 +16,9 @@ add_test(NAME tst_sound_pulse_loop
             $<TARGET_FILE:sound_loop_player>)
 set_tests_properties(tst_sound_pulse_loop PROPERTIES
     ENVIRONMENT "${VELLWAKE_TEST_ENV}" TIMEOUT 90)
+
+# Timings of stop, replace and a waiting play on the device at hand.
+if(VELLWAKE_BUILD_BENCH)
+    add_executable(sound_latency audio/sound_latency.cpp)
+    target_link_libraries(sound_latency PRIVATE vellwake_core)
+endif()
