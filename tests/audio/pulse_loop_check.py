@@ -127,11 +127,13 @@ def analyse(recording, pcm):
     while cut < len(rest) and cut < n and rest[cut] == pcm[cut]:
         cut += 1
     tail = rest[cut:]
+    heard = (at + cut - (start - len(partial))) / (RATE * FRAME)
     summary = ("recorded %.2f s: the end of a first copy (%d frames of its head "
                "missed), %d exact copies one file-length (%d bytes) apart, then %.3f s "
-               "of silence" % (len(recording) / (RATE * FRAME),
-                               (n - len(partial)) // FRAME if partial else 0, copies, n,
-                               len(tail) / (RATE * FRAME)))
+               "of silence; %.3f s of sound in all" % (
+                   len(recording) / (RATE * FRAME),
+                   (n - len(partial)) // FRAME if partial else 0, copies, n,
+                   len(tail) / (RATE * FRAME), heard))
     if copies < 3:
         return ("only %d exact copies in a row; the loop broke at byte %d of the "
                 "file" % (copies, cut)), summary
@@ -199,14 +201,17 @@ def main():
                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE)
             if proc.stdout.readline().strip() != "playing":
                 fail("the player did not start (exit %s)" % proc.wait())
+            playing = time.monotonic()
             time.sleep(1.3)
             stop_asked = time.monotonic()
             proc.stdin.write("stop\n")
             proc.stdin.flush()
             if proc.stdout.readline().strip() != "stopped":
                 fail("the player did not stop")
-            print("stopPlay returned after %.1f ms"
-                  % ((time.monotonic() - stop_asked) * 1000), flush=True)
+            stopped = time.monotonic()
+            print("stopPlay returned after %.1f ms; %.3f s passed between the play "
+                  "and the stop returning" % ((stopped - stop_asked) * 1000,
+                                              stopped - playing), flush=True)
             # The server hands the recording over in blocks; wait until the
             # silence after the stop is in, or give up.
             deadline = time.monotonic() + 15
