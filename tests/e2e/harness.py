@@ -345,6 +345,7 @@ class Desktop:
 
     def close(self):
         self.stop_app()
+        self.drop_clipboard()
         for service in reversed(self.services):
             service.stop()
         self.services = []
@@ -387,22 +388,33 @@ class Desktop:
         values = dict(line.split("=", 1) for line in out.split() if "=" in line)
         return {k: int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT")}
 
-    def focus(self, window):
-        self.xdotool("windowfocus", "--sync", str(window))
+    def focused_window(self):
+        out = self.xdotool("getwindowfocus", "-f", check_ok=False).strip()
+        return int(out) if out.isdigit() else None
 
-    def key(self, window, *keys):
+    def focus(self, window):
+        """Gives the window the keyboard, as a window manager would."""
+        if self.focused_window() == window:
+            return
+        self.xdotool("windowfocus", str(window))
+        wait_for(lambda: self.focused_window() == window, "the window to take the keyboard",
+                 timeout=20)
+
+    def key(self, window, *keys, delay_ms=30):
         """Real key presses (through the X test extension) into that window."""
         self.focus(window)
-        self.xdotool("key", "--clearmodifiers", "--delay", "30", *keys)
+        self.xdotool("key", "--clearmodifiers", "--delay", str(delay_ms), *keys)
 
-    def type_text(self, window, text):
+    def type_text(self, window, text, delay_ms=30):
         self.focus(window)
-        self.xdotool("type", "--delay", "30", text)
+        self.xdotool("type", "--delay", str(delay_ms), text)
 
     def click(self, window, x, y):
         """A left click at screen coordinates, with that window focused."""
         self.focus(window)
-        self.xdotool("mousemove", "--sync", str(x), str(y), "click", "1")
+        # No --sync: it waits for a motion that never comes when the pointer
+        # is already there. The X server keeps the move and click in order.
+        self.xdotool("mousemove", str(x), str(y), "click", "1")
 
     def click_accessible(self, window, acc):
         """Clicks the middle of a control found on the accessibility bus.
@@ -411,6 +423,30 @@ class Desktop:
         ext = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         check(ext.width > 0 and ext.height > 0, f"{acc.name!r} has no extent")
         self.click(window, ext.x + ext.width // 2, ext.y + ext.height // 2)
+
+    def paste(self, window, text):
+        """Puts text on the clipboard, as another program would, and pastes
+        it with Ctrl+V into the focused control of that window."""
+        path = os.path.join(self.dir, "clipboard")
+        with open(path, "w") as f:
+            f.write(text)
+        owner = Service("clipboard", ["xclip", "-quiet", "-selection", "clipboard", "-i", path],
+                        self.env, log_dir=self.artefacts)
+        try:
+            wait_for(lambda: subprocess.run(["xclip", "-o", "-selection", "clipboard"],
+                                            env=self.env, capture_output=True,
+                                            timeout=10).stdout == text.encode(),
+                     "the clipboard to hold the text", timeout=20)
+            self.key(window, "ctrl+v")
+        finally:
+            # Served once for the check above and once for the paste at most;
+            # the program reads it within its key handler.
+            self._clipboard_owners = getattr(self, "_clipboard_owners", []) + [owner]
+
+    def drop_clipboard(self):
+        for owner in getattr(self, "_clipboard_owners", []):
+            owner.stop()
+        self._clipboard_owners = []
 
     def request_close(self, window):
         send_close_request(self.display, window)
@@ -504,6 +540,31 @@ class Desktop:
 
     def loudness(self, seconds=0.25):
         """Peak sample level heard on the sink over a short stretch, 0..32767."""
+        return max((abs(s) for s in self.record(seconds)), default=0)
+
+    def pitch(self, seconds=0.6):
+        """The main frequency heard, in Hz, over the loud stretches; 0 if silent."""
+        samples, rate = self.record(seconds), 8000
+        block = rate // 100
+        crossings = loud = 0
+        for start in range(0, len(samples) - block + 1, block):
+            part = samples[start:start + block]
+            if max(abs(v) for v in part) < 1000:
+                continue
+            loud += block
+            sign = 0
+            for v in part:
+                # A little hysteresis keeps noise near zero from counting.
+                if v > 300 and sign <= 0:
+                    crossings += sign < 0
+                    sign = 1
+                elif v < -300 and sign >= 0:
+                    crossings += sign > 0
+                    sign = -1
+        return crossings / 2 / (loud / rate) if loud else 0.0
+
+    def record(self, seconds):
+        """What the sink plays over a short stretch, as 8 kHz mono samples."""
         rate = 8000
         want = int(rate * seconds) * 2
         proc = subprocess.Popen(["parec", "-d", "null.monitor", "--raw", "--format=s16le",
@@ -522,7 +583,7 @@ class Desktop:
             proc.wait(10)
         samples = array.array("h")
         samples.frombytes(data[:len(data) - len(data) % 2])
-        return max((abs(s) for s in samples), default=0)
+        return samples
 
     def sounding(self):
         return self.loudness() > 1000

@@ -281,7 +281,10 @@ def picture_edge(path, scale, height):
 
 # --- alarms ----------------------------------------------------------------
 
-def write_wav(path, seconds=1.0, freq=880, rate=22050):
+TONE_HZ = 1500  # the user's alarm.wav; the built-in default sound is lower
+
+
+def write_wav(path, seconds=1.0, freq=TONE_HZ, rate=22050):
     """A plain tone: what the user has put down as the alarm sound."""
     import array
     import math
@@ -573,6 +576,230 @@ def dst_fall_back(binary, artefacts):
         # The alarm comes due again, over the pending snooze.
         d.wait_sound()
         wait_status(d, SNOOZING)
+        end_with_ok(d, window)
+
+
+# --- faults ------------------------------------------------------------------
+
+def tone_heard(d):
+    hz = d.pitch()
+    return abs(hz - TONE_HZ) < 150, hz
+
+
+def lay_out_sound(d, variant):
+    """Puts a good or bad alarm.wav where the program looks first; returns
+    whether the user's own tone should be heard."""
+    path = os.path.join(d.workdir, "alarm.wav")
+    if os.path.isdir(path):
+        os.rmdir(path)
+    elif os.path.lexists(path):
+        os.chmod(path, 0o644)
+        os.unlink(path)
+    if variant == "missing":
+        return False
+    if variant == "directory":
+        os.mkdir(path)
+        return False
+    if variant == "empty":
+        open(path, "wb").close()
+        return False
+    if variant == "not_wav":
+        with open(path, "w") as f:
+            f.write("This is a note to myself, not a sound.\n" * 100)
+        return False
+    write_wav(path)
+    if variant == "truncated":
+        with open(path, "r+b") as f:
+            f.truncate(os.path.getsize(path) // 2)
+        return False
+    if variant == "unreadable":
+        os.chmod(path, 0)
+        # The superuser reads it all the same.
+        return os.geteuid() == 0
+    check(variant == "good", f"unknown variant {variant}")
+    return True
+
+
+@scenario
+def bad_sound_files(binary, artefacts):
+    """alarm.wav missing, empty, cut short, not a sound, a directory or
+    unreadable: the alarm rings all the same, with the default sound, and the
+    program goes on; a good file put back is heard again."""
+    import datetime
+    variants = ["missing", "empty", "truncated", "not_wav", "directory", "unreadable", "good"]
+    with Desktop(binary, artefacts, "bad_sound_files", clock="2026-03-02 07:03:30") as d:
+        window = start(d)
+        window = set_alarms(d, window, alarm1=("7", "05", "AM"))
+        due = datetime.datetime(2026, 3, 2, 7, 5)
+        for variant in variants:
+            own = lay_out_sound(d, variant)
+            d.set_clock((due - datetime.timedelta(seconds=2)).strftime("%Y-%m-%d %H:%M:%S"))
+            check_ringing(d, window)
+            heard_own, hz = tone_heard(d)
+            print(f"alarm.wav {variant}: heard {hz:.0f} Hz", flush=True)
+            check(heard_own == own, f"with alarm.wav {variant}: heard {hz:.0f} Hz, expected "
+                                    + ("the file's tone" if own else "the default sound"))
+            d.check_running()
+            snooze(d, window)
+            due += datetime.timedelta(minutes=15)
+        uncheck(d, window, 1)
+        end_with_ok(d, window)
+
+
+@scenario
+def no_audio_device(binary, artefacts):
+    """No sound server and no sound card: the alarm still rings for the eye,
+    and snooze and disarm work."""
+    with Desktop(binary, artefacts, "no_audio_device", clock="2026-03-02 07:03:30",
+                 sound_server=False) as d:
+        alarm_sound(d)
+        window = start(d, extra_env={"PULSE_SERVER": f"unix:{d.dir}/no-such-socket"})
+        window = set_alarms(d, window, alarm1=("7", "05", "AM"))
+        d.set_clock("2026-03-02 07:04:58")
+        wait_time(d, "7:05 AM")
+        wait_status(d, PRESS_SPACE)
+        d.focus(window)
+        wait_for(lambda: has_state(button(d, "SNOOOOOZE"), "focused"), "the focus on snooze")
+        check(not has_state(button(d, "Set Alarms"), "enabled"), "Set Alarms enabled while ringing")
+        d.screenshot("ringing_without_sound", window)
+        d.key(window, "space")
+        wait_status(d, SNOOZING)
+        d.set_clock("2026-03-02 07:19:58")
+        wait_status(d, PRESS_SPACE)
+        uncheck(d, window, 1)
+        wait_status(d, NO_ALARM)
+        end_with_ok(d, window)
+
+
+@scenario
+def sound_server_restart(binary, artefacts):
+    """The sound server dies while the alarm rings and comes back: no crash,
+    and the next ring is heard."""
+    with Desktop(binary, artefacts, "sound_server_restart", clock="2026-03-02 07:03:30") as d:
+        alarm_sound(d)
+        window = start(d)
+        window = set_alarms(d, window, alarm1=("7", "05", "AM"))
+        d.set_clock("2026-03-02 07:04:58")
+        check_ringing(d, window)
+        d.kill_sound_server()
+        d.set_clock("2026-03-02 07:06:00")
+        wait_time(d, "7:06 AM")
+        d.check_running()
+        wait_status(d, PRESS_SPACE)
+        d.key(window, "space")
+        wait_status(d, SNOOZING)
+        d.start_sound_server()
+        d.set_clock("2026-03-02 07:20:58")  # snoozed at 7:06
+        wait_time(d, "7:21 AM")
+        check_ringing(d, window)
+        check(tone_heard(d)[0], "the ring after the restart is not the alarm tone")
+        end_with_ok(d, window)
+
+
+@scenario
+def huge_sound_file(binary, artefacts):
+    """A 200 MB alarm.wav: the alarm rings, the window keeps answering and
+    the snooze still works."""
+    import time as _time
+    with Desktop(binary, artefacts, "huge_sound_file", clock="2026-03-02 07:03:30") as d:
+        path = os.path.join(d.workdir, "alarm.wav")
+        write_wav(path, seconds=1.0)
+        # Grow it to 200 MB of the same tone: the header says how much.
+        with open(path, "rb") as f:
+            head = f.read(44)
+            one = f.read()
+        count = 200 * 1024 * 1024 // len(one)
+        with open(path, "wb") as f:
+            size = len(one) * count
+            f.write(head[:4] + struct.pack("<I", 36 + size) + head[8:40] + struct.pack("<I", size))
+            for _ in range(count):
+                f.write(one)
+        window = start(d)
+        window = set_alarms(d, window, alarm1=("7", "05", "AM"))
+        d.set_clock("2026-03-02 07:04:58")
+        # How long the window keeps a reader waiting while the sound loads.
+        worst, started = 0.0, _time.monotonic()
+        while _time.monotonic() - started < 20:
+            t0 = _time.monotonic()
+            text = status_line(d)
+            worst = max(worst, _time.monotonic() - t0)
+            if text == PRESS_SPACE:
+                break
+        print(f"longest wait for the window while the sound loaded: {worst * 1000:.0f} ms",
+              flush=True)
+        check_ringing(d, window)
+        check(tone_heard(d)[0], "the big file's tone is not what plays")
+        snooze(d, window)
+        uncheck(d, window, 1)
+        end_with_ok(d, window)
+
+
+FIELDS = ["Alarm 1 hour", "Alarm 1 minute", "Alarm 2 hour", "Alarm 2 minute"]
+
+
+def field_texts(d):
+    return [field(d, name).queryText().getText(0, -1) for name in FIELDS]
+
+
+def check_fields_sane(d, after):
+    texts = field_texts(d)
+    for name, text in zip(FIELDS, texts):
+        check(text == "" or text.isdigit(), f"{name} holds {text!r} after {after}")
+        if "hour" in name:
+            check(text in [""] + [str(h) for h in range(1, 13)],
+                  f"{name} holds the hour {text!r} after {after}")
+        else:
+            check(len(text) <= 2 and (text == "" or int(text) <= 59),
+                  f"{name} holds the minute {text!r} after {after}")
+    return texts
+
+
+KEYS = (["Tab", "shift+Tab", "BackSpace", "Delete", "Home", "End", "Left", "Right", "Up", "Down",
+         "Page_Up", "Page_Down", "Insert", "Menu", "Escape", "space", "KP_Enter", "KP_5",
+         "KP_Add", "ctrl+a", "ctrl+z", "ctrl+shift+z", "ctrl+x", "ctrl+c", "ctrl+v"]
+        + [f"F{n}" for n in range(1, 13)])
+
+
+@scenario
+def keyboard_and_paste(binary, artefacts):
+    """Every printable character and the editing keys into each time field,
+    then long pastes: the fields only ever hold an hour 1 to 12 and a minute
+    00 to 59, and the program goes on."""
+    printable = "".join(chr(c) for c in range(32, 127))
+    with Desktop(binary, artefacts, "keyboard_and_paste", clock="2026-03-02 07:03:30") as d:
+        window = start(d)
+        form2 = open_set_alarms(d, window)
+        for name in FIELDS:
+            d.click_accessible(form2, field(d, name))
+            d.type_text(form2, printable, delay_ms=5)
+            check_fields_sane(d, f"typing every character into {name}")
+            d.click_accessible(form2, field(d, name))
+            d.type_text(form2, "\u00e9\u00df\u20ac\u00bd")  # letters beyond the keyboard map
+            d.key(form2, *KEYS, delay_ms=10)
+            check(form2 in d.windows(SET_ALARMS), f"the editing keys in {name} closed the window")
+            check_fields_sane(d, f"the editing keys in {name}")
+        for text in ["7" * 100_000, "12:30 PM " * 10_000, "\u00e9" * 50_000, "0123456789" * 20]:
+            for name in FIELDS:
+                f = field(d, name)
+                d.click_accessible(form2, f)
+                d.key(form2, "ctrl+a", "BackSpace")
+                d.paste(form2, text)
+                check_fields_sane(d, f"pasting {len(text)} characters into {name}")
+                d.drop_clipboard()
+        d.check_running()
+        # A paste that fits goes in as it is.
+        d.click_accessible(form2, field(d, "Alarm 2 minute"))
+        d.key(form2, "ctrl+a", "BackSpace")
+        d.paste(form2, "45")
+        wait_for(lambda: field_texts(d)[3] == "45", "the pasted minute 45")
+        d.drop_clipboard()
+        # Still usable: a clean entry sets the alarm.
+        for name in FIELDS:
+            d.click_accessible(form2, field(d, name))
+            d.key(form2, "End", *(["BackSpace"] * 3))
+        enter_alarm(d, form2, 1, "9", "41", "PM")
+        window = apply_set_alarms(d, form2)
+        check_armed(d, 1, "9:41 PM")
         end_with_ok(d, window)
 
 
