@@ -1,0 +1,88 @@
+# SPDX-FileCopyrightText: 2026 The Vellwake developers
+# SPDX-License-Identifier: MIT
+#
+# Windows resources, the installed tree, and the Debian package. Included at
+# the end of the top-level CMakeLists.txt. The version comes from project().
+
+set(VELLWAKE_APP_ID org.example.Vellwake)
+set(VELLWAKE_HOMEPAGE "https://vellwake.example.org/")
+set(VELLWAKE_HICOLOR_SIZES 16 24 32 48 64 128 256)
+
+if(WIN32)
+    # The program file's icon (group 1) and version information.
+    enable_language(RC)
+    target_sources(vellwake PRIVATE ${PROJECT_SOURCE_DIR}/assets/app.rc)
+    set_property(SOURCE ${PROJECT_SOURCE_DIR}/assets/app.rc APPEND PROPERTY
+        COMPILE_DEFINITIONS VELLWAKE_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+endif()
+
+install(TARGETS vellwake RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(WIN32)
+    # The sound is looked for beside the program there.
+    install(FILES ${PROJECT_SOURCE_DIR}/assets/alarm.wav DESTINATION ${CMAKE_INSTALL_BINDIR})
+else()
+    # The sound layer looks here after the current directory and the
+    # program's own; VELLWAKE_DATADIR is compiled from the same prefix.
+    install(FILES ${PROJECT_SOURCE_DIR}/assets/alarm.wav
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/vellwake)
+
+    install(FILES ${CMAKE_CURRENT_LIST_DIR}/${VELLWAKE_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    foreach(size IN LISTS VELLWAKE_HICOLOR_SIZES)
+        install(FILES ${CMAKE_CURRENT_LIST_DIR}/icons/${size}x${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME ${VELLWAKE_APP_ID}.png)
+    endforeach()
+
+    set(VELLWAKE_METAINFO ${PROJECT_BINARY_DIR}/${VELLWAKE_APP_ID}.metainfo.xml)
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/${VELLWAKE_APP_ID}.metainfo.xml.in
+        ${VELLWAKE_METAINFO} @ONLY)
+    install(FILES ${VELLWAKE_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vellwake RENAME copyright)
+
+    # The validators are not needed to build; where they exist, the suite
+    # checks the two files the desktop reads.
+    if(VELLWAKE_BUILD_TESTS)
+        find_program(VELLWAKE_DESKTOP_FILE_VALIDATE desktop-file-validate)
+        find_program(VELLWAKE_APPSTREAMCLI appstreamcli)
+        if(VELLWAKE_DESKTOP_FILE_VALIDATE)
+            add_test(NAME desktop_entry_valid COMMAND ${VELLWAKE_DESKTOP_FILE_VALIDATE}
+                ${CMAKE_CURRENT_LIST_DIR}/${VELLWAKE_APP_ID}.desktop)
+        endif()
+        if(VELLWAKE_APPSTREAMCLI)
+            add_test(NAME metainfo_valid COMMAND ${VELLWAKE_APPSTREAMCLI} validate --no-net
+                --explain ${VELLWAKE_METAINFO})
+        endif()
+    endif()
+endif()
+
+set(CPACK_PACKAGE_NAME vellwake)
+set(CPACK_PACKAGE_VENDOR "The Vellwake developers")
+set(CPACK_PACKAGE_CONTACT "The Vellwake developers <vellwake@example.org>")
+set(CPACK_PACKAGE_HOMEPAGE_URL ${VELLWAKE_HOMEPAGE})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop alarm clock with two daily alarms")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Vellwake shows the time of day in large type and wakes its user with up to
+two daily alarms: a looping alarm sound until it is snoozed for 15 minutes
+or disarmed. It keeps nothing between runs.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+if(WIN32)
+    set(CPACK_GENERATOR ZIP)
+else()
+    set(CPACK_GENERATOR DEB)
+    # The data directory compiled into the program must be the one the
+    # package installs to.
+    set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+    set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+    # Library dependencies are read from the binary, not listed by hand.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    # The clock face is set in Arial; this font has the same metrics.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
+endif()
+include(CPack)
