@@ -302,7 +302,9 @@ struct IconImage
     int size;
     int bits;
 };
-// The order the program file's icon group lists them in.
+// The order the program file's icon group lists them in, with resource ids
+// counting up from kFirstIconResourceId.
+constexpr int kFirstIconResourceId = 30001;
 constexpr std::array<IconImage, 5> kIconImages = {{
         {48, 8},
         {32, 8},
@@ -311,13 +313,22 @@ constexpr std::array<IconImage, 5> kIconImages = {{
         {16, 32},
 }};
 
-QByteArray icoFile()
+// The icon's images, in the order the program file's icon group lists them.
+std::vector<QByteArray> iconDibs()
 {
     std::vector<QByteArray> dibs;
     for (const IconImage &i : kIconImages) {
         const QImage img = drawIcon(i.size);
         dibs.push_back(i.bits == 8 ? dib8(img) : dib32(img));
     }
+    return dibs;
+}
+
+// An icon directory: the .ico file's (16-byte entries with the file offset)
+// or a Windows resource icon group's (14-byte entries with the image's
+// resource id).
+QByteArray iconDirectory(const std::vector<QByteArray> &dibs, bool group)
+{
     QByteArray out;
     put16(out, 0);
     put16(out, 1); // an icon, not a cursor
@@ -332,12 +343,25 @@ QByteArray icoFile()
         put16(out, 1);
         put16(out, std::uint16_t(i.bits));
         put32(out, std::uint32_t(dibs[n].size()));
-        put32(out, offset);
-        offset += std::uint32_t(dibs[n].size());
+        if (group) {
+            put16(out, std::uint16_t(kFirstIconResourceId + n));
+        } else {
+            put32(out, offset);
+            offset += std::uint32_t(dibs[n].size());
+        }
     }
-    for (const QByteArray &d : dibs)
-        out.append(d);
     return out;
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size()) {
+        std::fprintf(stderr, "make_images: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("wrote %s\n", qPrintable(path));
+    return true;
 }
 
 // ------------------------------------------------------ the background
@@ -414,14 +438,20 @@ int main(int argc, char *argv[])
     const QDir root(QString::fromLocal8Bit(argv[1]));
     bool ok = true;
 
-    QFile ico(root.filePath(QStringLiteral("assets/app.ico")));
-    if (ico.open(QIODevice::WriteOnly) && ico.write(icoFile()) > 0) {
-        std::printf("wrote %s\n", qPrintable(ico.fileName()));
-    } else {
-        std::fprintf(stderr, "make_images: cannot write %s\n", qPrintable(ico.fileName()));
-        ok = false;
-    }
-    ico.close();
+    const std::vector<QByteArray> dibs = iconDibs();
+    QByteArray ico = iconDirectory(dibs, false);
+    for (const QByteArray &d : dibs)
+        ico.append(d);
+    ok &= writeFile(root.filePath(QStringLiteral("assets/app.ico")), ico);
+    // The same images as separate resources for assets/app.rc, which cannot
+    // give them ids of its own choosing when it reads an .ico.
+    root.mkpath(QStringLiteral("assets/app_icon"));
+    ok &= writeFile(root.filePath(QStringLiteral("assets/app_icon/group.bin")),
+                    iconDirectory(dibs, true));
+    for (std::size_t n = 0; n < dibs.size(); ++n)
+        ok &= writeFile(root.filePath(QStringLiteral("assets/app_icon/%1.bin")
+                                              .arg(kFirstIconResourceId + int(n))),
+                        dibs[n]);
 
     root.mkpath(QStringLiteral("packaging/icons"));
     for (int size : {16, 24, 32, 48, 64, 128, 256})

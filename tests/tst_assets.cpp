@@ -87,6 +87,7 @@ private Q_SLOTS:
     void icoImagesShowTheClockFace_data();
     void icoImagesShowTheClockFace();
     void paletteImageMatchesTrueColour();
+    void windowsIconGroupHoldsTheSameImages();
     void hicolorIcons_data();
     void hicolorIcons();
     void background_data();
@@ -186,6 +187,27 @@ void TestAssets::paletteImageMatchesTrueColour()
             }
         QVERIFY(both > a.width() * a.height() / 2);
         QVERIFY2(diff / both < 6, qPrintable(QString::number(diff / both)));
+    }
+}
+
+// The program file's icon group (assets/app.rc) is written apart from the
+// .ico; it must list the same five images, as resources 30001 to 30005.
+void TestAssets::windowsIconGroupHoldsTheSameImages()
+{
+    const QByteArray ico = readAll(QStringLiteral(":/assets/app.ico"));
+    const QByteArray group
+            = readAll(QStringLiteral(VELLWAKE_SOURCE_DIR "/assets/app_icon/group.bin"));
+    QCOMPARE(group.size(), 6 + 5 * 14);
+    QCOMPARE(group.left(6), ico.left(6));
+    for (int n = 0; n < 5; ++n) {
+        const QByteArray entry = ico.mid(6 + 16 * n, 16);
+        QCOMPARE(group.mid(6 + 14 * n, 12), entry.left(12));
+        const int id = u16(group, 6 + 14 * n + 12);
+        QCOMPARE(id, 30001 + n);
+        const QByteArray image
+                = readAll(QStringLiteral(VELLWAKE_SOURCE_DIR "/assets/app_icon/%1.bin").arg(id));
+        QCOMPARE(image.size(), qsizetype(u32(entry, 8)));
+        QVERIFY2(image == ico.mid(u32(entry, 12), u32(entry, 8)), qPrintable(QString::number(id)));
     }
 }
 
