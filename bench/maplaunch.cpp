@@ -3,11 +3,13 @@
 //
 // maplaunch PROGRAM [ARGS...]
 // Starts PROGRAM on $DISPLAY and waits until it maps a top-level window of its
-// own; prints "PID MILLISECONDS" (exec to map) and leaves the program running.
+// own; prints "PID MILLISECONDS" (exec to map) and leaves the program running,
+// its output sent to stderr.
 // Watching the root window's map events costs the program nothing, unlike
 // polling the server from outside.
 #include <xcb/xcb.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -65,10 +67,14 @@ int main(int argc, char *argv[])
     const xcb_atom_t netWmPid = atom(c, "_NET_WM_PID");
     xcb_flush(c);
 
+    fcntl(xcb_get_file_descriptor(c), F_SETFD, FD_CLOEXEC);
     const double start = nowMs();
     const pid_t pid = fork();
     if (pid == 0) {
-        xcb_disconnect(c);
+        // Not xcb_disconnect(): it would shut the shared socket down for the
+        // parent too. The descriptor closes on exec. The program's output
+        // goes to stderr, so that stdout ends with this launcher.
+        dup2(2, 1);
         execvp(argv[1], argv + 1);
         std::perror("maplaunch: exec");
         _exit(127);

@@ -13,8 +13,12 @@
 //       speed but is set forward after each minute turn, so that a turn comes
 //       every PERIOD_MS; prints the lag from each turn to the clock label's
 //       new text and to its first paint.
+//   tickbench ring vellwake DELAY_MS
+//       the real window with alarm 1 armed for a minute that comes after
+//       DELAY_MS; it then rings through the real sound layer until killed.
 #include "ReferenceWindow.h"
 #include "app/Form1.h"
+#include "ui/NotifyingCheckBox.h"
 #include "ui/NotifyingLabel.h"
 
 #include <QApplication>
@@ -41,7 +45,7 @@ std::function<void()> g_tick;
 class ShortMinutes
 {
 public:
-    ShortMinutes(Steady::time_point turn0, std::chrono::milliseconds period)
+    ShortMinutes(Steady::time_point turn0, std::chrono::microseconds period)
         : m_turn0(turn0)
         , m_period(period)
     {
@@ -52,7 +56,7 @@ public:
     QDateTime at(Steady::time_point t) const
     {
         const auto sinceTurn0 = t - m_turn0 + m_period / 2;
-        const auto k = std::chrono::floor<std::chrono::milliseconds>(sinceTurn0) / m_period;
+        const auto k = std::chrono::floor<std::chrono::microseconds>(sinceTurn0) / m_period;
         const auto intoTurn = t - turn(k);
         const qint64 ms = 7 * 3600 * 1000LL + k * 60000LL
                 + std::chrono::floor<std::chrono::milliseconds>(intoTurn).count();
@@ -63,12 +67,13 @@ public:
     // Index of the last turn at or before t.
     qint64 lastTurn(Steady::time_point t) const
     {
-        return std::chrono::floor<std::chrono::nanoseconds>(t - m_turn0) / m_period;
+        const auto d = t - m_turn0;
+        return d < d.zero() ? -1 : d / m_period;
     }
 
 private:
     Steady::time_point m_turn0;
-    std::chrono::milliseconds m_period;
+    std::chrono::microseconds m_period;
 };
 
 double percentile(std::vector<double> v, double p)
@@ -101,7 +106,9 @@ public:
 
 int runLag(QApplication &app, bool vellwake, int turns, int periodMs)
 {
-    const auto period = std::chrono::milliseconds(periodMs);
+    // A period that is no multiple of the 5 ms tick, so that the turns fall
+    // at every point between two ticks rather than always at the same one.
+    const auto period = std::chrono::microseconds(periodMs * 1000LL + 1237);
     // The first turn comes after the window has had time to show.
     const ShortMinutes clock(Steady::now() + std::chrono::milliseconds(1500), period);
     std::unique_ptr<QWidget> window;
@@ -126,7 +133,7 @@ int runLag(QApplication &app, bool vellwake, int turns, int periodMs)
                 std::chrono::duration<double, std::milli>(watch.paintedAt - clock.turn(pendingTurn))
                         .count());
         if (int(paintLag.size()) >= turns)
-            app.quit();
+            app.exit(0);
     };
     label->installEventFilter(&watch);
     const auto onChange = [&] {
@@ -147,11 +154,33 @@ int runLag(QApplication &app, bool vellwake, int turns, int periodMs)
     window->show();
     QTimer::singleShot(periodMs * (turns + 3) + 5000, &app, [&app] { app.exit(3); });
     const int rc = app.exec();
+    for (size_t i = 0; i < writeLag.size(); ++i)
+        std::printf("lag %.3f %.3f\n", writeLag[i], i < paintLag.size() ? paintLag[i] : NAN);
     std::printf("turns %zu write_p50_ms %.3f write_p99_ms %.3f paint_p50_ms %.3f "
                 "paint_p99_ms %.3f write_max_ms %.3f\n",
                 writeLag.size(), percentile(writeLag, 0.5), percentile(writeLag, 0.99),
                 percentile(paintLag, 0.5), percentile(paintLag, 0.99), percentile(writeLag, 1.0));
     return rc;
+}
+
+// The real window, armed as the Set Alarms window arms a slot, with a clock
+// that reaches the alarm minute after delayMs; it rings on until killed.
+int runRing(QApplication &app, int delayMs)
+{
+    const auto start = Steady::now() + std::chrono::milliseconds(delayMs);
+    const QDateTime due(QDate(2026, 3, 2), QTime(7, 0));
+    Form1 form([start, due] {
+        return due.addMSecs(
+                std::chrono::floor<std::chrono::milliseconds>(Steady::now() - start).count());
+    });
+    auto *slot = form.findChild<NotifyingCheckBox *>(QStringLiteral("Check1"));
+    if (!slot)
+        return 2;
+    slot->setText(QStringLiteral("7:00 AM"));
+    slot->setEnabled(true);
+    slot->setValue(1);
+    form.show();
+    return app.exec();
 }
 
 } // namespace
@@ -167,12 +196,15 @@ int main(int argc, char *argv[])
 {
     if (argc < 4) {
         std::fputs("usage: tickbench ticks vellwake|reference N\n"
-                   "       tickbench lag vellwake|reference TURNS PERIOD_MS\n",
+                   "       tickbench lag vellwake|reference TURNS PERIOD_MS\n"
+                   "       tickbench ring vellwake DELAY_MS\n",
                    stderr);
         return 2;
     }
     QApplication app(argc, argv);
     const bool vellwake = std::strcmp(argv[2], "vellwake") == 0;
+    if (std::strcmp(argv[1], "ring") == 0)
+        return runRing(app, std::atoi(argv[3]));
     if (std::strcmp(argv[1], "lag") == 0 && argc >= 5)
         return runLag(app, vellwake, std::atoi(argv[3]), std::atoi(argv[4]));
 
@@ -189,7 +221,8 @@ int main(int argc, char *argv[])
     }
     window->show();
     // Let the window paint once, so the ticks meet it as the user's would.
-    QTimer::singleShot(200, &app, &QCoreApplication::quit);
+    // exit(), not quit(): quitting closes the window, which asks to confirm.
+    QTimer::singleShot(200, &app, [&app] { app.exit(0); });
     app.exec();
     g_tick(); // the first call after showing may still lay out
     bench_run_ticks(n);
