@@ -12,7 +12,8 @@ set(VELLWAKE_E2E_SCENARIOS
     smoke about clock dst_display accessibility_main hidpi_1 hidpi_1.5 hidpi_2
     ring_snooze_disarm both_alarms due_while_setting close_while_ringing clock_jumps
     snooze_over_midnight dst_spring_forward dst_fall_back
-    bad_sound_files no_audio_device sound_server_restart huge_sound_file keyboard_and_paste)
+    bad_sound_files no_audio_device sound_server_restart huge_sound_file keyboard_and_paste
+    keyboard_only accessibility_set_alarms)
 
 foreach(scenario IN LISTS VELLWAKE_E2E_SCENARIOS)
     add_test(NAME e2e_${scenario}

@@ -579,6 +579,105 @@ def dst_fall_back(binary, artefacts):
         end_with_ok(d, window)
 
 
+def focused(d, window_name):
+    found = d.accessibles(window_name=window_name, predicate=lambda a: has_state(a, "focused")
+                          and a.getRoleName() not in ("filler", "frame"))
+    return found[0] if found else None
+
+
+def wait_focus(d, window_name, role, name=None, description=None):
+    def ok():
+        f = focused(d, window_name)
+        return (f is not None and f.getRoleName() == role and (name is None or f.name == name)
+                and (description is None or f.description == description))
+    wait_for(ok, f"the focus on the {role} {name or description!r}")
+
+
+def tab_to(d, window, window_name, role, name=None, description=None, limit=12):
+    """Tabs on until that control has the focus, as a keyboard user would."""
+    for _ in range(limit):
+        f = focused(d, window_name)
+        if (f is not None and f.getRoleName() == role and (name is None or f.name == name)
+                and (description is None or f.description == description)):
+            return
+        before = (f.getRoleName(), f.name, f.description) if f is not None else None
+        d.key(window, "Tab")
+        wait_for(lambda: (lambda g: g is not None and
+                          (g.getRoleName(), g.name, g.description) != before)(
+                              focused(d, window_name)), "Tab to move the focus")
+    raise Failure(f"Tab never reached the {role} {name or description!r}")
+
+
+@scenario
+def keyboard_only(binary, artefacts):
+    """The whole program by keyboard alone: About, setting an alarm,
+    snoozing it and disarming it."""
+    with Desktop(binary, artefacts, "keyboard_only", clock="2026-03-02 07:03:30") as d:
+        alarm_sound(d)
+        window = start(d)
+        d.focus(window)
+        wait_focus(d, MAIN, "push button", "Set Alarms")
+        d.key(window, "alt")
+        d.key(window, "Return")
+        box = d.wait_window(MAIN, other_than=(window,))
+        d.key(box, "Escape")
+        d.wait_window_gone(box, MAIN)
+        check(d.launched() == [], "Escape in the About box opened the website")
+
+        # The menu bar keeps the keyboard after its command; Tab leaves it.
+        d.key(window, "Tab")
+        wait_focus(d, MAIN, "push button", "Set Alarms")
+        d.key(window, "space")
+        form2 = d.wait_window(SET_ALARMS)
+        d.focus(form2)
+        wait_focus(d, SET_ALARMS, "text", "Alarm 1 hour")
+        d.key(form2, "7")
+        wait_focus(d, SET_ALARMS, "text", "Alarm 1 minute")
+        d.key(form2, "0", "5")
+        tab_to(d, form2, SET_ALARMS, "check box", "PM", "Alarm 1")
+        d.key(form2, "space")
+        tab_to(d, form2, SET_ALARMS, "push button", "SET")
+        d.key(form2, "space")
+        window = d.wait_window(MAIN)
+        check_armed(d, 1, "7:05 PM")
+
+        d.set_clock("2026-03-02 19:04:58")
+        check_ringing(d, window)
+        d.key(window, "space")
+        d.wait_silence()
+        wait_status(d, SNOOZING)
+        d.set_clock("2026-03-02 19:19:58")
+        check_ringing(d, window)
+        tab_to(d, window, MAIN, "check box", description="Alarm 1")
+        d.key(window, "space")
+        d.wait_silence()
+        wait_status(d, NO_ALARM)
+        end_with_ok(d, window)
+
+
+@scenario
+def accessibility_set_alarms(binary, artefacts):
+    """What a screen reader finds on the Set Alarms window."""
+    with Desktop(binary, artefacts, "accessibility_set_alarms", clock="2026-03-02 08:30:00") as d:
+        window = start(d)
+        form2 = open_set_alarms(d, window)
+        d.focus(form2)
+        for name in FIELDS:
+            f = field(d, name)
+            check(has_state(f, "editable") and has_state(f, "enabled"), f"{name} is not editable")
+        for number in (1, 2):
+            am, pm = choice(d, number, "AM"), choice(d, number, "PM")
+            check(has_state(am, "checked") and not has_state(pm, "checked"),
+                  f"alarm {number} does not start on AM")
+        set_button = button(d, "SET", SET_ALARMS)
+        check(not has_state(set_button, "enabled"), "SET is enabled with nothing entered")
+        wait_focus(d, SET_ALARMS, "text", "Alarm 1 hour")
+        d.screenshot("set_alarms", form2)
+        d.request_close(form2)
+        window = d.wait_window(MAIN)
+        end_with_ok(d, window)
+
+
 # --- faults ------------------------------------------------------------------
 
 def tone_heard(d):
