@@ -245,6 +245,23 @@ def hidpi(scale):
             check(abs(below - 86 * scale) <= 2 * scale,
                   f"at scale {scale:g} the picture ends {below} px above the bottom, "
                   f"not {86 * scale:g}")
+            # The Set Alarms window scales alike: its picture against its
+            # size in unscaled pixels, as the accessibility bus gives it.
+            d.focus(window)
+            wait_focus(d, MAIN, "push button", "Set Alarms")
+            d.key(window, "space")
+            form2 = d.wait_window(SET_ALARMS)
+            import pyatspi
+            top = d.accessible("filler", SET_ALARMS)
+            logical = top.queryComponent().getExtents(pyatspi.WINDOW_COORDS)
+            shot2 = d.screenshot("set_alarms", form2)
+            width2, height2 = image_size(shot2)
+            check(abs(width2 - logical.width * scale) <= 2 and
+                  abs(height2 - logical.height * scale) <= 2,
+                  f"at scale {scale:g} the Set Alarms window is {width2}x{height2} px for "
+                  f"{logical.width}x{logical.height}")
+            d.request_close(form2)
+            window = d.wait_window(MAIN)
             end_with_ok(d, window)
     run.__name__ = f"hidpi_{scale:g}"
     return scenario(run)
