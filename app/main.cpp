@@ -37,6 +37,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellwake"));
     QApplication::setApplicationVersion(QStringLiteral(VELLWAKE_VERSION_STRING));
+    // Lets the desktop match the window with its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Vellwake"));
     // Only the main window's confirmed close ends the program: closing the
     // last ordinary window (a message box, the Set Alarms window) must not
     // quit, since the tool window does not count as one.

@@ -246,6 +246,9 @@ private:
         }
         // A file cut short is unusable, not a shorter sound.
         SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "strict");
+        // SDL would otherwise take SIGINT and SIGTERM for an event loop we
+        // don't run, and the program would no longer end when asked to.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         m_ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
         return m_ready;
     }

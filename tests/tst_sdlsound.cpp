@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <csignal>
 #include <cstdlib>
 #include <thread>
 
@@ -196,6 +197,29 @@ private Q_SLOTS:
         QCOMPARE(waveOutGetNumDevs(), 1u);
         QCOMPARE(m_player.numberOfSoundCards(), Sound::Integer(1));
         QCOMPARE(m_player.soundCardInstalled(), Sound::True);
+    }
+
+    void playingLeavesTerminationSignalsAlone()
+    {
+        // The program must still end on SIGTERM (logout, shutdown) once it has
+        // rung. The test runner has handlers of its own: set the defaults a
+        // program starts with while audio starts up, and put them back after.
+        SdlSound::shutdown();
+        struct sigaction defaults = {}, saved[2] = {};
+        defaults.sa_handler = SIG_DFL;
+        const int signals[2] = {SIGTERM, SIGINT};
+        for (int i = 0; i < 2; ++i)
+            sigaction(signals[i], &defaults, &saved[i]);
+        playFile(fixture(QStringLiteral("short.wav"), wav16(44100, 2, 441, 1)), false, true);
+        m_player.stopPlay();
+        bool untouched[2];
+        for (int i = 0; i < 2; ++i) {
+            struct sigaction current = {};
+            sigaction(signals[i], &saved[i], &current);
+            untouched[i] = current.sa_handler == SIG_DFL;
+        }
+        QVERIFY(untouched[0]);
+        QVERIFY(untouched[1]);
     }
 
     void loopRepeatsTheFileExactly()
