@@ -15,7 +15,7 @@
 using Sound = csSoundPlayerLibrary;
 
 const QString Form1::maker = QStringLiteral("the Vellwake developers");
-const QString Form1::website = QStringLiteral("https://vellwake.example.org/");
+const QString Form1::website = QStringLiteral(VELLWAKE_WEBSITE);
 
 namespace {
 

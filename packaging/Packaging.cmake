@@ -5,7 +5,7 @@
 # the end of the top-level CMakeLists.txt. The version comes from project().
 
 set(VELLWAKE_APP_ID org.example.Vellwake)
-set(VELLWAKE_HOMEPAGE "https://vellwake.example.org/")
+set(VELLWAKE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(VELLWAKE_HICOLOR_SIZES 16 24 32 48 64 128 256)
 
 if(WIN32)
