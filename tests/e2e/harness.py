@@ -354,8 +354,43 @@ class Desktop:
     def __enter__(self):
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, exc_type, exc, tb):
+        if exc_type is not None:
+            self.record_failure()
         self.close()
+
+    def record_failure(self):
+        """Keeps the screen, the windows and the accessibility tree as they
+        were when a scenario failed."""
+        try:
+            self.screenshot("failure")
+        except Exception:
+            pass
+        lines = []
+        try:
+            lines.append("X windows: " + self.xdotool(
+                "search", "--onlyvisible", "--name", ".", check_ok=False).replace("\n", " "))
+            lines.append(f"X focus: {self.focused_window()}")
+        except Exception as error:
+            lines.append(f"no window list: {error!r}")
+        try:
+            import pyatspi
+            pyatspi.clearCache()
+            app = self.accessible_app()
+
+            def walk(acc, depth):
+                if acc is None or depth > 30:
+                    return
+                states = sorted(pyatspi.stateToString(st) for st in acc.getState().getStates())
+                lines.append("  " * depth + f"{acc.getRoleName()} {acc.name!r} "
+                             f"{acc.description!r} {states}")
+                for i in range(acc.childCount):
+                    walk(acc.getChildAtIndex(i), depth + 1)
+            walk(app, 0)
+        except Exception as error:
+            lines.append(f"no accessibility tree: {error!r}")
+        with open(os.path.join(self.artefacts, "failure.txt"), "w") as f:
+            f.write("\n".join(lines) + "\n")
 
     # --- windows, keys and mouse ------------------------------------------
 
