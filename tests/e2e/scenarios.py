@@ -72,6 +72,9 @@ def wait_message_box(d, main_window, text):
 
 def close_and_answer(d, main_window, key):
     """The close button, then a key into the confirmation; returns the box."""
+    # A user reaches the close button of a window that is on screen: once it
+    # can take the keyboard, it is mapped and its program knows it.
+    d.focus(main_window)
     d.request_close(main_window)
     box = wait_message_box(d, main_window, CONFIRM)
     d.key(box, key)
