@@ -64,7 +64,10 @@ Form1::Form1(Clock now, QWidget *parent)
     ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);
-    setWindowIcon(QIcon(QStringLiteral(":/assets/app.ico")));
+    QIcon icon;
+    for (const char *size : {"16", "32", "48"})
+        icon.addFile(QStringLiteral(":/assets/icon-%1.png").arg(QLatin1String(size)));
+    setWindowIcon(icon);
     ui->Image1->setPixmap(backgroundPicture(devicePixelRatioF()));
     QPalette slotPalette = ui->Check1->palette();
     slotPalette.setColor(QPalette::Active, QPalette::WindowText, black);

@@ -45,7 +45,9 @@ int main(int argc, char *argv[])
     app.setQuitOnLastWindowClosed(false);
     Form1 form;
     // A tool window does not end the program by itself when it closes.
-    QObject::connect(&form, &Form1::unloaded, &app, &QCoreApplication::quit);
+    // exit() rather than quit(): quit() would first ask every window to close
+    // again, and the main window asks before it closes.
+    QObject::connect(&form, &Form1::unloaded, &app, [] { QCoreApplication::exit(0); });
     form.show();
     return app.exec();
 }

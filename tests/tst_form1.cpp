@@ -207,7 +207,8 @@ void TestForm1::windowLooksAsDesigned()
     QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QCOMPARE(form.centralWidget()->size(), QSize(312, 206));
-    QVERIFY(!form.windowIcon().isNull());
+    for (const int side : {16, 32, 48})
+        QVERIFY(form.windowIcon().availableSizes().contains(QSize(side, side)));
 
     const struct
     {
