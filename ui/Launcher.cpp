@@ -1,28 +1,21 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
 #include "ui/Launcher.h"
+#include "ui/Seam.h"
 
 #include <QDesktopServices>
 
 namespace Launcher {
 
-namespace {
-Handler &handler()
-{
-    static Handler h;
-    return h;
-}
-} // namespace
-
 void setHandler(Handler h)
 {
-    handler() = std::move(h);
+    seamHandler<Handler>() = std::move(h);
 }
 
 void openUrl(const QUrl &url)
 {
-    if (handler()) {
-        handler()(url);
+    if (seamHandler<Handler>()) {
+        seamHandler<Handler>()(url);
         return;
     }
     QDesktopServices::openUrl(url);

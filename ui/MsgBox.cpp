@@ -1,29 +1,22 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
 #include "ui/MsgBox.h"
+#include "ui/Seam.h"
 
 #include <QMessageBox>
 
 namespace MsgBox {
 
-namespace {
-Handler &handler()
-{
-    static Handler h;
-    return h;
-}
-} // namespace
-
 void setHandler(Handler h)
 {
-    handler() = std::move(h);
+    seamHandler<Handler>() = std::move(h);
 }
 
 Answer show(const QString &prompt, Buttons buttons, Icon icon, const QString &title)
 {
     Request request{prompt, title.isEmpty() ? QStringLiteral("Vellwake") : title, buttons, icon};
-    if (handler())
-        return handler()(request);
+    if (seamHandler<Handler>())
+        return seamHandler<Handler>()(request);
 
     QMessageBox box(icon == Critical ? QMessageBox::Critical : QMessageBox::NoIcon, request.title,
                     request.prompt);
