@@ -20,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -166,23 +167,37 @@ public:
             retireDevice();
             return 1;
         }
-        Pcm pcm;
-        // Decode before touching the device, so the old sound plays on until
-        // the new one takes its place.
-        if (!ready() || SDL_GetNumAudioDevices(0) <= 0 || !resolve(name, flags, pcm)) {
+        if (!ready() || SDL_GetNumAudioDevices(0) <= 0) {
             retireDevice();
             return 0;
         }
-        const bool loop = (flags & SND_LOOP) && (flags & SND_ASYNC);
+        if (flags & SND_ASYNC) {
+            // Reading and decoding a long file takes a while, and the caller
+            // (the clock's own thread) must not wait for it.
+            if (!m_loader.joinable())
+                m_loader = std::thread([this] { loadInBackground(); });
+            {
+                std::lock_guard load(m_loadMutex);
+                m_request = Request{name, flags, generation};
+            }
+            m_loadWake.notify_one();
+            return 1;
+        }
+        Pcm pcm;
+        // Decode before touching the device, so the old sound plays on until
+        // the new one takes its place.
+        if (!resolve(name, flags, pcm)) {
+            retireDevice();
+            return 0;
+        }
         const double seconds = double(pcm.bytes.size())
                 / (double(SDL_AUDIO_BITSIZE(pcm.spec.format) / 8) * pcm.spec.channels
                    * pcm.spec.freq);
-        if (!start(std::move(pcm), loop, generation))
+        if (!start(std::move(pcm), false, generation))
             return 0;
         const double tail = double(m_voice->spec.samples) / m_voice->spec.freq;
         call.unlock();
-        if (!(flags & SND_ASYNC))
-            waitUntilHeard(generation, seconds, tail);
+        waitUntilHeard(generation, seconds, tail);
         return 1;
     }
 
@@ -196,6 +211,7 @@ public:
 
     void shutdown()
     {
+        stopLoader();
         std::lock_guard call(m_call);
         nextGeneration();
         retireDevice();
@@ -232,6 +248,61 @@ public:
 
 private:
     static void atExit() { instance().shutdown(); }
+
+    struct Request
+    {
+        std::string name;
+        DWORD flags;
+        std::uint64_t generation;
+    };
+
+    // The background player's thread: decodes the latest request and starts
+    // it, unless another call has come in the meantime.
+    void loadInBackground()
+    {
+        for (;;) {
+            Request request;
+            {
+                std::unique_lock load(m_loadMutex);
+                m_loadWake.wait(load, [this] { return m_stopLoading || m_request; });
+                if (m_stopLoading)
+                    return;
+                request = std::move(*m_request);
+                m_request.reset();
+            }
+            Pcm pcm;
+            const bool found = resolve(request.name.c_str(), request.flags, pcm);
+            std::lock_guard call(m_call);
+            if (!isCurrent(request.generation))
+                continue;
+            if (!found) {
+                retireDevice();
+                continue;
+            }
+            start(std::move(pcm), request.flags & SND_LOOP, request.generation);
+        }
+    }
+
+    // Not under m_call: the loader may be waiting for it.
+    void stopLoader()
+    {
+        {
+            std::lock_guard load(m_loadMutex);
+            m_stopLoading = true;
+            m_request.reset();
+        }
+        m_loadWake.notify_all();
+        if (m_loader.joinable())
+            m_loader.join();
+        std::lock_guard load(m_loadMutex);
+        m_stopLoading = false;
+    }
+
+    bool isCurrent(std::uint64_t generation)
+    {
+        std::lock_guard done(m_doneMutex);
+        return m_generation == generation;
+    }
 
     // SDL's audio starts on first use; if it cannot start, the machine has
     // no sound and every call is a quiet no-op until shutdown().
@@ -345,6 +416,12 @@ private:
     }
 
     std::mutex m_call; // one caller at a time
+
+    std::thread m_loader;
+    std::mutex m_loadMutex;
+    std::condition_variable m_loadWake;
+    std::optional<Request> m_request;
+    bool m_stopLoading = false;
     bool m_initTried = false;
     bool m_ready = false;
     bool m_atExitSet = false;
