@@ -5,6 +5,7 @@
 #include "app/ClockText.h"
 #include "set_alarms/Form2.h"
 #include "ui/Launcher.h"
+#include "ui/LayoutFont.h"
 #include "ui/MsgBox.h"
 #include "ui_Form1.h"
 
@@ -61,6 +62,7 @@ Form1::Form1(Clock now, QWidget *parent)
     , ui(std::make_unique<Ui::Form1>())
     , m_now(std::move(now))
 {
+    substituteLayoutFont();
     ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint);

@@ -4,6 +4,7 @@
 
 #include "set_alarms/TimeFieldRules.h"
 #include "ui/KeyFilterLineEdit.h"
+#include "ui/LayoutFont.h"
 #include "ui/NotifyingCheckBox.h"
 #include "ui_Form2.h"
 
@@ -17,17 +18,6 @@
 using namespace TimeFieldRules;
 
 namespace {
-
-// The layout's font is rarely installed outside Windows; a plain sans with
-// similar proportions stands in for it.
-void substituteLayoutFont()
-{
-    static const QString layoutFont = QStringLiteral("MS Sans Serif");
-    if (QFont::substitutes(layoutFont).isEmpty())
-        QFont::insertSubstitutions(layoutFont,
-                                   {QStringLiteral("Liberation Sans"),
-                                    QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
-}
 
 QString firstCharacter(const QString &text)
 {

@@ -228,6 +228,12 @@ void TestForm1::windowLooksAsDesigned()
     QCOMPARE(rig.Command3->text(), QStringLiteral("SNOOOOOZE"));
     QCOMPARE(rig.Command1->text(), QStringLiteral("Set Alarms"));
     QCOMPARE(rig.Label1->font().pointSize(), 48);
+    // Every status text fits its line, and the latest time fits the display.
+    for (const QString &status : {pressSpace, snoozing, noAlarm})
+        QVERIFY2(rig.Label3->fontMetrics().horizontalAdvance(status) <= rig.Label3->width(),
+                 qPrintable(status));
+    QVERIFY(rig.Label1->fontMetrics().horizontalAdvance(QStringLiteral("12:59 PM"))
+            <= rig.Label1->width());
     QCOMPARE(rig.Label1->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     // The picture is shown at its own size, never stretched.
     auto *image = form.findChild<QLabel *>(QStringLiteral("Image1"));
