@@ -29,7 +29,7 @@ namespace {
 
 struct Pcm
 {
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec layout{};
     std::vector<Uint8> bytes;
 };
 
@@ -39,17 +39,17 @@ bool decode(SDL_RWops *rw, Pcm &out)
 {
     if (!rw)
         return false;
-    SDL_AudioSpec spec;
+    SDL_AudioSpec layout;
     Uint8 *buffer = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &length))
+    if (!SDL_LoadWAV_RW(rw, 1, &layout, &buffer, &length))
         return false;
-    const Uint32 frame = SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels;
+    const Uint32 frame = SDL_AUDIO_BITSIZE(layout.format) / 8 * layout.channels;
     if (frame > 0)
         length -= length % frame;
     const bool ok = frame > 0 && length > 0;
     if (ok) {
-        out.spec = spec;
+        out.layout = layout;
         out.bytes.assign(buffer, buffer + length);
     }
     SDL_FreeWAV(buffer);
@@ -140,7 +140,7 @@ class Player;
 struct Voice
 {
     Player *owner = nullptr;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec layout{};
     std::vector<Uint8> pcm;
     std::size_t pos = 0;
     bool loop = false;
@@ -191,11 +191,11 @@ public:
             return 0;
         }
         const double seconds = double(pcm.bytes.size())
-                / (double(SDL_AUDIO_BITSIZE(pcm.spec.format) / 8) * pcm.spec.channels
-                   * pcm.spec.freq);
+                / (double(SDL_AUDIO_BITSIZE(pcm.layout.format) / 8) * pcm.layout.channels
+                   * pcm.layout.freq);
         if (!start(std::move(pcm), false, generation))
             return 0;
-        const double tail = double(m_voice->spec.samples) / m_voice->spec.freq;
+        const double tail = double(m_voice->layout.samples) / m_voice->layout.freq;
         call.unlock();
         waitUntilHeard(generation, seconds, tail);
         return 1;
@@ -243,7 +243,7 @@ public:
             }
         }
         if (written < wanted)
-            std::memset(stream + written, v.spec.silence, wanted - written);
+            std::memset(stream + written, v.layout.silence, wanted - written);
     }
 
 private:
@@ -341,7 +341,7 @@ private:
 
     bool start(Pcm pcm, bool loop, std::uint64_t generation)
     {
-        if (m_device && sameFormat(m_voice->spec, pcm.spec)) {
+        if (m_device && sameFormat(m_voice->layout, pcm.layout)) {
             SDL_LockAudioDevice(m_device);
             m_voice->pcm.swap(pcm.bytes);
             m_voice->pos = 0;
@@ -363,11 +363,11 @@ private:
         voice->generation = generation;
         // The device takes the sound's own format; SDL converts behind it
         // when the hardware wants another.
-        SDL_AudioSpec want = pcm.spec;
+        SDL_AudioSpec want = pcm.layout;
         want.samples = bufferFrames(want.freq);
         want.callback = fill;
         want.userdata = voice.get();
-        const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &voice->spec, 0);
+        const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &voice->layout, 0);
         if (device == 0)
             return false;
         m_device = device;

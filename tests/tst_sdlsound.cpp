@@ -76,16 +76,16 @@ QByteArray wav16(int rate, int channels, int frames, int sign)
 // The samples SDL decodes from a WAV file, as the device would get them.
 QByteArray decoded(const QByteArray &file, int *silence = nullptr)
 {
-    SDL_AudioSpec spec;
+    SDL_AudioSpec format;
     Uint8 *buffer = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(file.constData(), int(file.size())), 1, &spec, &buffer,
+    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(file.constData(), int(file.size())), 1, &format, &buffer,
                         &length))
         return {};
     QByteArray pcm(reinterpret_cast<const char *>(buffer), qsizetype(length));
     SDL_FreeWAV(buffer);
     if (silence)
-        *silence = spec.format == AUDIO_U8 ? 0x80 : 0;
+        *silence = format.format == AUDIO_U8 ? 0x80 : 0;
     return pcm;
 }
 
