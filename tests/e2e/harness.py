@@ -294,7 +294,11 @@ class Desktop:
             "FAKETIME_NO_CACHE": "1",
             "FAKETIME_DONT_FAKE_MONOTONIC": "1",
             # The sanitizer runtime need not come first: the clock library does.
-            "ASAN_OPTIONS": "verify_asan_link_order=0:detect_leaks=1:abort_on_error=0:"
+            # Leaks are checked by the unit tests: here the leak checker's
+            # thread-stopping tracer now and then crashed at exit (signal 11
+            # inside the tracer, not in the program) with the clock library
+            # preloaded, failing a run that had passed.
+            "ASAN_OPTIONS": "verify_asan_link_order=0:detect_leaks=0:abort_on_error=0:"
                             "exitcode=66",
             "LSAN_OPTIONS": "suppressions=" + os.path.join(os.path.dirname(__file__), "lsan.supp")
                             + ":print_suppressions=0",
