@@ -39,7 +39,7 @@ void KeyFilterLineEdit::paste()
 {
     QString clip = QGuiApplication::clipboard()->text(QClipboard::Clipboard);
     // A one-line box takes the first line only.
-    clip.truncate(clip.indexOf(QLatin1Char('\n')) < 0 ? clip.size() : clip.indexOf(u'\n'));
+    clip = clip.section(u'\n', 0, 0);
     clip.remove(QLatin1Char('\r'));
     if (!clip.isEmpty())
         insertLimited(clip);
