@@ -3,7 +3,7 @@
 #include "ui/NotifyingCheckBox.h"
 
 NotifyingCheckBox::NotifyingCheckBox(QWidget *parent)
-    : QCheckBox(parent)
+    : KeepsFocus<QCheckBox>(parent)
 {
     // toggled() also fires on setChecked(), unlike clicked().
     connect(this, &QCheckBox::toggled, this, &NotifyingCheckBox::valueChanged);

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ui/KeepsFocus.h"
+
 #include <QCheckBox>
 
 // A check box with the integer value (0 unchecked, 1 checked) the windows
@@ -9,7 +11,7 @@
 // whoever made it, and a notification when it takes the keyboard focus.
 // A mouse click on a box without the focus gives it the focus first and
 // toggles it afterwards, as the press comes before the release.
-class NotifyingCheckBox : public QCheckBox
+class NotifyingCheckBox : public KeepsFocus<QCheckBox>
 {
     Q_OBJECT
 public:

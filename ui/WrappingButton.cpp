@@ -6,7 +6,7 @@
 #include <QStylePainter>
 
 WrappingButton::WrappingButton(QWidget *parent)
-    : QPushButton(parent)
+    : KeepsFocus<QPushButton>(parent)
 {
 }
 

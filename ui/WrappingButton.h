@@ -2,11 +2,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QPushButton>
+#include "ui/KeepsFocus.h"
 
 // A push button whose caption wraps onto several lines when it is wider
 // than the button, as "Set Alarms" must on its narrow button.
-class WrappingButton : public QPushButton
+class WrappingButton : public KeepsFocus<QPushButton>
 {
     Q_OBJECT
 public:
