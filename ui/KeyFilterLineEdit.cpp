@@ -9,7 +9,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 
-KeyFilterLineEdit::KeyFilterLineEdit(QWidget *parent) : QLineEdit(parent)
+KeyFilterLineEdit::KeyFilterLineEdit(QWidget *parent)
+    : KeepsFocus<QLineEdit>(parent)
 {
     // Dropped text would bypass the limit; typing and pasting are the ways in.
     setAcceptDrops(false);
@@ -26,18 +27,33 @@ int KeyFilterLineEdit::roomFor() const
     return int(qMax<qsizetype>(0, m_maxLength - kept));
 }
 
+// Each character as the key hook would pass it; what it drops, or turns into
+// a control code, never reaches the box.
+QString KeyFilterLineEdit::filtered(const QString &text)
+{
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text) {
+        int code = c.unicode();
+        Q_EMIT keyPress(code);
+        if (code >= 32 && code != 127)
+            kept.append(QChar(char16_t(code)));
+    }
+    return kept;
+}
+
 void KeyFilterLineEdit::insertLimited(const QString &text)
 {
     if (isReadOnly())
         return;
-    const QString fitting = text.left(roomFor());
+    const QString fitting = filtered(text).left(roomFor());
     if (!fitting.isEmpty() || hasSelectedText())
         insert(fitting);
 }
 
-void KeyFilterLineEdit::paste()
+void KeyFilterLineEdit::pasteFrom(QClipboard::Mode mode)
 {
-    QString clip = QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+    QString clip = QGuiApplication::clipboard()->text(mode);
     // A one-line box takes the first line only.
     clip = clip.section(u'\n', 0, 0);
     clip.remove(QLatin1Char('\r'));
@@ -45,13 +61,18 @@ void KeyFilterLineEdit::paste()
         insertLimited(clip);
 }
 
+void KeyFilterLineEdit::paste()
+{
+    pasteFrom(QClipboard::Clipboard);
+}
+
 void KeyFilterLineEdit::keyPressEvent(QKeyEvent *event)
 {
     const QString typed = event->text();
     // Delete and the keys that type nothing are not key presses for the filter;
     // some platforms report Delete as character 127.
-    const bool isCharacter = !typed.isEmpty() && event->key() != Qt::Key_Delete
-            && typed.at(0).unicode() != 127;
+    const bool isCharacter
+            = !typed.isEmpty() && event->key() != Qt::Key_Delete && typed.at(0).unicode() != 127;
     QString replacement;
     int passedCode = 0;
     if (isCharacter) {
@@ -106,11 +127,31 @@ void KeyFilterLineEdit::contextMenuEvent(QContextMenuEvent *event)
 
 void KeyFilterLineEdit::inputMethodEvent(QInputMethodEvent *event)
 {
-    // Committed input-method text obeys the same limit as typed text.
+    // A composed or committed character is a typed one: same hook, same limit.
     const QString commit = event->commitString();
-    if (!commit.isEmpty() && roomFor() < commit.size()) {
+    if (commit.isEmpty()) {
+        QLineEdit::inputMethodEvent(event);
+        return;
+    }
+    QString kept = filtered(commit);
+    const int room = roomFor() + int(qMin<qsizetype>(event->replacementLength(), text().size()));
+    kept.truncate(qMax(0, room));
+    QInputMethodEvent limited(event->preeditString(), event->attributes());
+    limited.setCommitString(kept, event->replacementStart(), event->replacementLength());
+    QLineEdit::inputMethodEvent(&limited);
+    event->accept();
+}
+
+void KeyFilterLineEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    // The middle button pastes the selection; QLineEdit would insert it
+    // unfiltered and past the limit.
+    if (event->button() == Qt::MiddleButton && !isReadOnly()
+        && QGuiApplication::clipboard()->supportsSelection()) {
+        deselect();
+        pasteFrom(QClipboard::Selection);
         event->accept();
         return;
     }
-    QLineEdit::inputMethodEvent(event);
+    QLineEdit::mouseReleaseEvent(event);
 }

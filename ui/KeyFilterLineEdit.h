@@ -2,6 +2,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ui/KeepsFocus.h"
+
+#include <QClipboard>
 #include <QLineEdit>
 
 // A one-line text box with the two things the time fields need and
@@ -12,8 +15,11 @@
 // - a maximum length that refuses typed characters and drops pasted ones
 //   beyond it but, unlike QLineEdit::setMaxLength, never shortens the text
 //   already there when it is lowered.
+// Text that arrives any other way (Ctrl+V, the context menu, the middle
+// button's selection paste, an input method's commit) passes the same hook
+// character by character and the same limit, as if it had been typed.
 // textChanged() follows every change, the program's own setText() included.
-class KeyFilterLineEdit : public QLineEdit
+class KeyFilterLineEdit : public KeepsFocus<QLineEdit>
 {
     Q_OBJECT
 public:
@@ -22,7 +28,8 @@ public:
     int maxLength() const { return m_maxLength; }
     void setMaxLength(int length);
 
-    // Pastes the clipboard as far as the maximum length allows.
+    // Pastes the clipboard's characters that the key hook lets through, as
+    // far as the maximum length allows.
     void paste();
 
 Q_SIGNALS:
@@ -32,10 +39,13 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     int roomFor() const;
+    QString filtered(const QString &text);
     void insertLimited(const QString &text);
+    void pasteFrom(QClipboard::Mode mode);
 
     int m_maxLength = 32767;
 };
