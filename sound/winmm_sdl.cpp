@@ -168,7 +168,7 @@ public:
             return 1;
         }
         if (!ready() || SDL_GetNumAudioDevices(0) <= 0) {
-            retireDevice();
+            restartAudio();
             return 0;
         }
         if (flags & SND_ASYNC) {
@@ -193,8 +193,10 @@ public:
         const double seconds = double(pcm.bytes.size())
                 / (double(SDL_AUDIO_BITSIZE(pcm.layout.format) / 8) * pcm.layout.channels
                    * pcm.layout.freq);
-        if (!start(std::move(pcm), false, generation))
+        if (!start(std::move(pcm), false, generation)) {
+            restartAudio();
             return 0;
+        }
         const double tail = double(m_voice->layout.samples) / m_voice->layout.freq;
         call.unlock();
         waitUntilHeard(generation, seconds, tail);
@@ -279,7 +281,8 @@ private:
                 retireDevice();
                 continue;
             }
-            start(std::move(pcm), request.flags & SND_LOOP, request.generation);
+            if (!start(std::move(pcm), request.flags & SND_LOOP, request.generation))
+                restartAudio();
         }
     }
 
@@ -304,12 +307,13 @@ private:
         return m_generation == generation;
     }
 
-    // SDL's audio starts on first use; if it cannot start, the machine has
-    // no sound and every call is a quiet no-op until shutdown().
+    // SDL's audio starts on first use. If it cannot start (no sound server
+    // yet, a headset not plugged in), the call is a quiet no-op and the next
+    // one tries again: the alarm must not stay silent for the rest of the run.
     bool ready()
     {
-        if (m_initTried)
-            return m_ready;
+        if (m_ready)
+            return true;
         m_initTried = true;
         if (!m_atExitSet) {
             std::atexit(atExit);
@@ -322,6 +326,17 @@ private:
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         m_ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
         return m_ready;
+    }
+
+    // No device could play: leave SDL's audio, so that the next call starts
+    // it again and picks whichever driver and device work by then.
+    void restartAudio()
+    {
+        retireDevice();
+        joinCloser();
+        if (m_ready)
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        m_ready = false;
     }
 
     std::uint64_t nextGeneration()
@@ -341,7 +356,10 @@ private:
 
     bool start(Pcm pcm, bool loop, std::uint64_t generation)
     {
-        if (m_device && sameFormat(m_voice->layout, pcm.layout)) {
+        // A device lost under us (server restarted, headset unplugged) is
+        // opened afresh rather than fed in silence.
+        const bool alive = m_device && SDL_GetAudioDeviceStatus(m_device) != SDL_AUDIO_STOPPED;
+        if (alive && sameFormat(m_voice->layout, pcm.layout)) {
             SDL_LockAudioDevice(m_device);
             m_voice->pcm.swap(pcm.bytes);
             m_voice->pos = 0;
