@@ -7,6 +7,7 @@
 #include "ui/Launcher.h"
 #include "ui/LayoutFont.h"
 #include "ui/MsgBox.h"
+#include "ui/WindowFocus.h"
 #include "ui_Form1.h"
 
 #include <QCloseEvent>
@@ -78,6 +79,7 @@ Form1::Form1(Clock now, QWidget *parent)
     adjustSize();
     setFixedSize(size());
 
+    m_focus = new WindowFocus(this);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(5);
@@ -223,7 +225,9 @@ void Form1::about_Click()
                                  .arg(VELLWAKE_VERSION_MAJOR)
                                  .arg(VELLWAKE_VERSION_MINOR)
                                  .arg(maker, website);
-    if (MsgBox::show(text, MsgBox::OkCancel) == MsgBox::Ok)
+    const MsgBox::Answer answer = MsgBox::show(text, MsgBox::OkCancel);
+    m_focus->restore();
+    if (answer == MsgBox::Ok)
         Launcher::openUrl(QUrl(website));
 }
 

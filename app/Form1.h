@@ -10,6 +10,7 @@
 #include <memory>
 
 class QTimer;
+class WindowFocus;
 namespace Ui {
 class Form1;
 }
@@ -35,14 +36,6 @@ public:
     void Check2_Click();
     void about_Click();
 
-    // Window state.
-    std::unique_ptr<csSoundPlayerLibrary> soundPlayer;
-    QString ringingAlarm; // "", "1" or "2"
-    QString snoozeTime; // "" or the clock text the sound comes back at
-
-    static const QString maker;
-    static const QString website;
-
 Q_SIGNALS:
     // The window has closed for good: the program ends.
     void unloaded();
@@ -52,12 +45,21 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Window state.
+    std::unique_ptr<csSoundPlayerLibrary> soundPlayer;
+    QString ringingAlarm; // "", "1" or "2"
+    QString snoozeTime; // "" or the clock text the sound comes back at
+
+    static const QString maker;
+    static const QString website;
+
     const QString &currentClockText();
     void startRinging(const QString &slotNumber);
     void disarm(int slotValue, const QString &slotNumber);
 
     std::unique_ptr<Ui::Form1> ui;
     QTimer *Timer1 = nullptr;
+    WindowFocus *m_focus = nullptr;
     Clock m_now;
     int m_shownMinute = -1; // minute of the day m_shownText was made for
     QString m_shownText;

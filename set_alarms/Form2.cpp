@@ -6,6 +6,7 @@
 #include "ui/KeyFilterLineEdit.h"
 #include "ui/LayoutFont.h"
 #include "ui/NotifyingCheckBox.h"
+#include "ui/WindowFocus.h"
 #include "ui_Form2.h"
 
 #include <QCloseEvent>
@@ -34,6 +35,7 @@ Form2::Form2(NotifyingCheckBox *alarmSlot1, NotifyingCheckBox *alarmSlot2, QWidg
     , m_mainWindow(mainWindow)
 {
     substituteLayoutFont();
+    exposeAsWindowToAccessibility();
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint

@@ -1,0 +1,52 @@
+// SPDX-FileCopyrightText: 2026 The Vellwake developers
+// SPDX-License-Identifier: MIT
+#include "ui/WindowFocus.h"
+
+#include <QAccessibleWidget>
+#include <QApplication>
+#include <QMenuBar>
+
+WindowFocus::WindowFocus(QWidget *window)
+    : QObject(window)
+    , m_window(window)
+{
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (now && now->window() == m_window && !qobject_cast<QMenuBar *>(now))
+            m_last = now;
+    });
+}
+
+void WindowFocus::restore()
+{
+    if (m_last && m_last->isEnabled()) {
+        m_last->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // A disabled control cannot take the focus back; the menu bar must not
+    // keep it either, or the next Space would choose the command again.
+    if (QWidget *focus = m_window->focusWidget(); qobject_cast<QMenuBar *>(focus))
+        focus->clearFocus();
+}
+
+namespace {
+
+QAccessibleInterface *plainWindow(const QString &className, QObject *object)
+{
+    auto *widget = qobject_cast<QWidget *>(object);
+    if (!widget || !widget->isWindow()
+        || className != QLatin1String(widget->metaObject()->className())
+        || widget->metaObject()->superClass() != &QWidget::staticMetaObject)
+        return nullptr;
+    return new QAccessibleWidget(widget, QAccessible::Window);
+}
+
+} // namespace
+
+void exposeAsWindowToAccessibility()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(plainWindow);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
