@@ -7,7 +7,7 @@
 #   assets/app_icon/*.bin           the same images as Windows resources
 #   packaging/icons/<N>x<N>.png     the same icon for the desktop menu
 #   assets/background.jpg, @2x      the cloudy background, 400x200 and 800x400
-# Needs a C++ compiler and the Qt 6 development files (tools/deb-packages.txt).
+# Needs a C++ compiler and the Qt 6 development files (tools/packages/run.txt).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
