@@ -109,7 +109,10 @@ bool WakeClient::startHelper()
                          if (error == QProcess::FailedToStart)
                              giveUp(QStringLiteral("%1 could not be started").arg(path));
                      });
-    m_helper->start(path, {}, QIODevice::WriteOnly);
+    // It needs nothing from the environment, and a privileged program is
+    // better off not reading it.
+    m_helper->setProcessEnvironment(QProcessEnvironment());
+    m_helper->start(path, {});
     return !m_unavailable;
 }
 #endif
