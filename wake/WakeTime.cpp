@@ -36,21 +36,6 @@ int localOffsetAt(qint64 secs)
     return QDateTime::fromSecsSinceEpoch(secs).offsetFromUtc();
 }
 
-// Every instant at which the local clock shows `time` on `date`: none in an
-// hour that summer time skips, two in an hour that its end repeats.
-void showings(QDate date, QTime time, QList<qint64> &out)
-{
-    const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
-    // A zone changes its offset at most once around a date, so the offsets a
-    // day either side and at the time itself are all it can have then.
-    for (const qint64 probe : {wall - secsPerDay, wall, wall + secsPerDay}) {
-        const qint64 instant = wall - localOffsetAt(probe);
-        const QDateTime shown = QDateTime::fromSecsSinceEpoch(instant);
-        if (shown.date() == date && shown.time() == time && !out.contains(instant))
-            out.append(instant);
-    }
-}
-
 } // namespace
 
 std::optional<QDateTime> WakeTime::next(const QDateTime &now, const QStringList &armedCaptions,
@@ -59,6 +44,16 @@ std::optional<QDateTime> WakeTime::next(const QDateTime &now, const QStringList 
     const QDateTime local = now.toLocalTime();
     // The display turns only at minute starts, so the current minute is past.
     const qint64 minuteStart = local.toSecsSinceEpoch() - local.time().second();
+    // Three days, so that a minute skipped tomorrow still finds the day after.
+    constexpr int days = 3;
+    // The offsets from UTC in force over those days, sampled daily: a zone
+    // keeps each offset for far longer than that.
+    QList<int> offsets;
+    for (int day = -1; day <= days; ++day) {
+        const int offset = localOffsetAt(minuteStart + day * secsPerDay);
+        if (!offsets.contains(offset))
+            offsets.append(offset);
+    }
     const auto &texts = dayTexts();
     std::optional<qint64> best;
     for (int m = 0; m < minutesPerDay; ++m) {
@@ -68,13 +63,27 @@ std::optional<QDateTime> WakeTime::next(const QDateTime &now, const QStringList 
                                [&](const QString &c) { return captionMatches(shown, c); });
         if (!due)
             continue;
-        // Three days, so that a minute skipped tomorrow still finds the day after.
-        QList<qint64> instants;
-        for (int day = 0; day < 3; ++day)
-            showings(local.date().addDays(day), QTime(m / 60, m % 60), instants);
-        for (const qint64 instant : instants) {
-            if (instant > minuteStart && (!best || instant < *best))
-                best = instant;
+        const QTime time(m / 60, m % 60);
+        for (int day = 0; day < days; ++day) {
+            const QDate date = local.date().addDays(day);
+            const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+            // The clock shows this minute once per offset that maps back to
+            // it: never in an hour that summer time skips, twice in an hour
+            // that its end repeats.
+            bool found = false;
+            for (const int offset : offsets) {
+                const qint64 instant = wall - offset;
+                if (instant <= minuteStart || (best && instant >= *best))
+                    continue;
+                const QDateTime shownAt = QDateTime::fromSecsSinceEpoch(instant);
+                if (shownAt.date() == date && shownAt.time() == time) {
+                    best = instant;
+                    found = true;
+                }
+            }
+            // A later day only shows it later.
+            if (found)
+                break;
         }
     }
     if (!best)
