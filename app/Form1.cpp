@@ -9,6 +9,8 @@
 #include "ui/MsgBox.h"
 #include "ui/WindowFocus.h"
 #include "ui_Form1.h"
+#include "wake/WakeClient.h"
+#include "wake/WakeTime.h"
 
 #include <QCloseEvent>
 #include <QPixmap>
@@ -62,6 +64,7 @@ Form1::Form1(Clock now, QWidget *parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::Form1>())
     , m_now(std::move(now))
+    , m_wake(std::make_unique<WakeClient>())
 {
     substituteLayoutFont();
     ui->setupUi(this);
@@ -171,6 +174,9 @@ void Form1::Label1_Change()
         guarded([&] { ui->Command3->setFocus(); });
         guarded([&] { snoozeTime.clear(); });
     }
+    // Each minute turn also follows a wall clock that was set or a time zone
+    // that changed.
+    guarded([&] { updateWakeTime(); });
 }
 
 void Form1::Command3_Click()
@@ -180,6 +186,7 @@ void Form1::Command3_Click()
     // from summer time comes back after 15 minutes, not never or after 75.
     snoozeTime = clockText(m_now().addSecs(15 * 60).time());
     ui->Command3->setEnabled(false);
+    updateWakeTime();
 }
 
 void Form1::disarm(int slotValue, const QString &slotNumber)
@@ -196,11 +203,23 @@ void Form1::disarm(int slotValue, const QString &slotNumber)
 void Form1::Check1_Click()
 {
     disarm(ui->Check1->value(), QStringLiteral("1"));
+    updateWakeTime();
 }
 
 void Form1::Check2_Click()
 {
     disarm(ui->Check2->value(), QStringLiteral("2"));
+    updateWakeTime();
+}
+
+void Form1::updateWakeTime()
+{
+    QStringList armed;
+    for (const NotifyingCheckBox *slot : {ui->Check1, ui->Check2}) {
+        if (slot->value() == 1)
+            armed.append(slot->text());
+    }
+    m_wake->setWakeTime(WakeTime::next(m_now(), armed, snoozeTime));
 }
 
 void Form1::Command1_Click()
@@ -250,4 +269,7 @@ void Form1::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     Form_Activate();
+    // The Set Alarms window may have rewritten an armed slot's caption
+    // without changing its value.
+    updateWakeTime();
 }

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QTimer;
+class WakeClient;
 class WindowFocus;
 namespace Ui {
 class Form1;
@@ -56,6 +57,7 @@ private:
     const QString &currentClockText();
     void startRinging(const QString &slotNumber);
     void disarm(int slotValue, const QString &slotNumber);
+    void updateWakeTime();
 
     std::unique_ptr<Ui::Form1> ui;
     QTimer *Timer1 = nullptr;
@@ -63,4 +65,5 @@ private:
     Clock m_now;
     int m_shownMinute = -1; // minute of the day m_shownText was made for
     QString m_shownText;
+    std::unique_ptr<WakeClient> m_wake;
 };

@@ -17,6 +17,11 @@ if(WIN32)
 endif()
 
 install(TARGETS vellwake RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(NOT WIN32)
+    # Not on the PATH: only the program starts it. WakeClient looks for it
+    # under the same directory.
+    install(TARGETS vellwake-wake RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR}/vellwake)
+endif()
 
 if(WIN32)
     # The sound is looked for beside the program there.
@@ -84,5 +89,13 @@ else()
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     # The clock face is set in Arial; this font has the same metrics.
     set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
+    # The post-install step grants the wake-up helper, and only it, the
+    # capability to wake the computer; setcap comes from libcap2-bin.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS libcap2-bin)
+    set(VELLWAKE_WAKE_HELPER_PATH ${CMAKE_INSTALL_FULL_LIBDIR}/vellwake/vellwake-wake)
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/postinst.in ${PROJECT_BINARY_DIR}/debian/postinst
+        @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+        WORLD_READ WORLD_EXECUTE)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/postinst)
 endif()
 include(CPack)

@@ -1,0 +1,118 @@
+// SPDX-FileCopyrightText: 2026 The Vellwake developers
+// SPDX-License-Identifier: MIT
+#include "wake/WakeClient.h"
+
+#ifdef Q_OS_WIN
+#include "wake/WaitableTimer.h"
+#else
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#endif
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+#ifndef Q_OS_WIN
+const QString helperName = QStringLiteral("vellwake-wake");
+// The helper leaves with this code when it may not wake the computer; it has
+// said why on the standard error it shares with the program.
+constexpr int helperNoPermission = 3;
+
+// Beside the program in a build tree, in the library directory once installed.
+QString findHelper()
+{
+    for (const QString &dir :
+         {QCoreApplication::applicationDirPath(), QStringLiteral(VELLWAKE_HELPERDIR)}) {
+        const QFileInfo file(dir + u'/' + helperName);
+        if (file.isFile() && file.isExecutable())
+            return file.filePath();
+    }
+    return {};
+}
+#endif
+
+} // namespace
+
+#ifdef Q_OS_WIN
+WakeClient::WakeClient()
+    : m_timer(std::make_unique<WaitableTimer>())
+{
+}
+#else
+WakeClient::WakeClient() = default;
+#endif
+
+WakeClient::~WakeClient()
+{
+#ifndef Q_OS_WIN
+    if (m_helper) {
+        m_helper->disconnect();
+        // The end of its input ends the helper, and the wake timer with it.
+        m_helper->closeWriteChannel();
+        m_helper->waitForFinished(1000);
+    }
+#endif
+}
+
+void WakeClient::giveUp(const QString &why)
+{
+    m_unavailable = true;
+    std::fprintf(stderr, "vellwake: the computer will not be woken from sleep for an alarm: %s\n",
+                 qPrintable(why));
+}
+
+void WakeClient::setWakeTime(const std::optional<QDateTime> &when)
+{
+    const std::optional<qint64> secs
+            = when ? std::optional<qint64>(when->toSecsSinceEpoch()) : std::nullopt;
+    if (m_unavailable || secs == m_sent)
+        return;
+#ifdef Q_OS_WIN
+    std::string why;
+    if (!m_timer->set(secs, why)) {
+        giveUp(QString::fromStdString(why));
+        return;
+    }
+#else
+    if (!m_helper && !startHelper())
+        return;
+    const QByteArray line = secs ? QByteArray::number(*secs) : QByteArrayLiteral("none");
+    m_helper->write(line + '\n');
+#endif
+    m_sent = secs;
+}
+
+#ifndef Q_OS_WIN
+bool WakeClient::startHelper()
+{
+    const QString path = findHelper();
+    if (path.isEmpty()) {
+        giveUp(QStringLiteral("%1 is neither beside the program nor in %2")
+                       .arg(helperName, QStringLiteral(VELLWAKE_HELPERDIR)));
+        return false;
+    }
+    m_helper = std::make_unique<QProcess>();
+    // Its one line of complaint goes straight to the program's standard error.
+    m_helper->setProcessChannelMode(QProcess::ForwardedChannels);
+    QObject::connect(m_helper.get(), &QProcess::finished, m_helper.get(),
+                     [this](int exitCode, QProcess::ExitStatus status) {
+                         if (status == QProcess::NormalExit && exitCode == helperNoPermission)
+                             m_unavailable = true;
+                         else
+                             giveUp(QStringLiteral("%1 ended unexpectedly").arg(helperName));
+                     });
+    QObject::connect(m_helper.get(), &QProcess::errorOccurred, m_helper.get(),
+                     [this, path](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart)
+                             giveUp(QStringLiteral("%1 could not be started").arg(path));
+                     });
+    // It needs nothing from the environment, and a privileged program is
+    // better off not reading it.
+    m_helper->setProcessEnvironment(QProcessEnvironment());
+    m_helper->start(path, {});
+    return !m_unavailable;
+}
+#endif
