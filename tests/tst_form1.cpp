@@ -175,10 +175,10 @@ class TestForm1 : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        // The headless platform cannot raise a tool window and says so each time.
+        // The headless platform says so each time it lacks a window feature.
         static const QtMessageHandler qtHandler = qInstallMessageHandler(
                 [](QtMsgType type, const QMessageLogContext &context, const QString &message) {
-                    if (!message.endsWith(u"does not support raise()"))
+                    if (!message.startsWith(u"This plugin does not support"))
                         qtHandler(type, context, message);
                 });
     }
