@@ -4,21 +4,23 @@
 
 #include "sound/SoundPlatform.h"
 
-#include <QString>
 #include <QStringList>
 
-// Records every call into the sound functions as "name flags" and keeps what
-// the machine would be playing, so a test can ask "is it ringing?".
-class FakeSoundPlatform final : public SoundPlatform
+// Records every call into the sound functions as "name module flags" and
+// keeps what the machine would be playing, so a test can ask "is it ringing?".
+struct FakeSoundPlatform final : SoundPlatform
 {
-public:
+    QStringList calls;
+    int plays = 0, stops = 0;
+    bool looping = false;
+    UINT devices = 1;
+
     FakeSoundPlatform() { SoundPlatform::setCurrent(this); }
     ~FakeSoundPlatform() override { SoundPlatform::setCurrent(nullptr); }
-
     BOOL PlaySoundA(LPCSTR name, HMODULE module, DWORD flags) override
     {
         calls << QStringLiteral("%1 %2 %3")
-                         .arg(name ? QString::fromLocal8Bit(name) : QStringLiteral("null"))
+                         .arg(name ? name : "null")
                          .arg(quintptr(module))
                          .arg(flags, 0, 16);
         name ? ++plays : ++stops;
@@ -26,9 +28,4 @@ public:
         return 1;
     }
     UINT waveOutGetNumDevs() override { return devices; }
-
-    QStringList calls;
-    int plays = 0, stops = 0;
-    bool looping = false;
-    UINT devices = 1;
 };

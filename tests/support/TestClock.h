@@ -7,16 +7,11 @@
 #include <memory>
 
 // A clock the test moves by hand; the window's copy sees every move.
-class TestClock
+struct TestClock
 {
-public:
+    std::shared_ptr<QDateTime> now = std::make_shared<QDateTime>(QDate(2026, 3, 2), QTime(7, 0));
     Clock clock() const
     {
-        return [now = m_now] { return *now; };
+        return [now = now] { return *now; };
     }
-    QDateTime now() const { return *m_now; }
-    void set(const QDateTime &t) { *m_now = t; }
-
-private:
-    std::shared_ptr<QDateTime> m_now = std::make_shared<QDateTime>(QDate(2026, 3, 2), QTime(7, 0));
 };
