@@ -6,12 +6,11 @@
 
 #include <QStringList>
 
-// Records every call into the sound functions as "name module flags" and
-// keeps what the machine would be playing, so a test can ask "is it ringing?".
+// Records every call into the sound functions as "name module flags", a stop
+// as "null 0 0", and keeps whether a looped sound would be playing.
 struct FakeSoundPlatform final : SoundPlatform
 {
     QStringList calls;
-    int plays = 0, stops = 0;
     bool looping = false;
     UINT devices = 1;
 
@@ -23,9 +22,9 @@ struct FakeSoundPlatform final : SoundPlatform
                          .arg(name ? name : "null")
                          .arg(quintptr(module))
                          .arg(flags, 0, 16);
-        name ? ++plays : ++stops;
         looping = name && (flags & SND_LOOP) && (flags & SND_ASYNC);
         return 1;
     }
     UINT waveOutGetNumDevs() override { return devices; }
+    int stops() const { return int(calls.count(QStringLiteral("null 0 0"))); }
 };

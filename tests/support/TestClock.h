@@ -4,8 +4,6 @@
 
 #include "app/Clock.h"
 
-#include <memory>
-
 // A clock the test moves by hand; the window's copy sees every move.
 struct TestClock
 {
