@@ -13,6 +13,10 @@
 //       speed but is set forward after each minute turn, so that a turn comes
 //       every PERIOD_MS; prints the lag from each turn to the clock label's
 //       new text and to its first paint.
+//   tickbench paints vellwake|reference N
+//       N ticks of the shown window within one minute, each followed by the
+//       event loop; prints how often the clock and status labels repainted
+//       (none is the goal: nothing they show has changed).
 //   tickbench ring vellwake DELAY_MS
 //       the real window with alarm 1 armed for a minute that comes after
 //       DELAY_MS; it then rings through the real sound layer until killed.
@@ -163,6 +167,52 @@ int runLag(QApplication &app, bool vellwake, int turns, int periodMs)
     return rc;
 }
 
+// Counts the paints of the watched widgets.
+class PaintCount : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+int runPaints(QApplication &app, bool vellwake, long n)
+{
+    const QDateTime mid(QDate(2026, 3, 2), QTime(7, 0, 30));
+    std::unique_ptr<QWidget> window;
+    std::vector<QWidget *> labels;
+    if (vellwake) {
+        auto form = std::make_unique<Form1>([mid] { return mid; });
+        g_tick = [f = form.get()] { f->Timer1_Timer(); };
+        for (const char *name : {"Label1", "Label3"})
+            labels.push_back(form->findChild<QWidget *>(QString::fromLatin1(name)));
+        window = std::move(form);
+    } else {
+        auto ref = std::make_unique<ReferenceWindow>([mid] { return mid.time(); });
+        g_tick = [r = ref.get()] { r->tick(); };
+        ref->clockLabel()->setObjectName(QStringLiteral("clock"));
+        labels.push_back(ref->clockLabel());
+        window = std::move(ref);
+    }
+    window->show();
+    QTimer::singleShot(200, &app, [&app] { app.exit(0); });
+    app.exec();
+    std::vector<PaintCount> counts(labels.size());
+    for (size_t i = 0; i < labels.size(); ++i)
+        labels[i]->installEventFilter(&counts[i]);
+    for (long i = 0; i < n; ++i) {
+        g_tick();
+        QCoreApplication::processEvents();
+    }
+    for (size_t i = 0; i < labels.size(); ++i)
+        std::printf("paints %s %d over %ld ticks\n", qPrintable(labels[i]->objectName()),
+                    counts[i].paints, n);
+    return 0;
+}
+
 // The real window, armed as the Set Alarms window arms a slot, with a clock
 // that reaches the alarm minute after delayMs; it rings on until killed.
 int runRing(QApplication &app, int delayMs)
@@ -197,6 +247,7 @@ int main(int argc, char *argv[])
     if (argc < 4) {
         std::fputs("usage: tickbench ticks vellwake|reference N\n"
                    "       tickbench lag vellwake|reference TURNS PERIOD_MS\n"
+                   "       tickbench paints vellwake|reference N\n"
                    "       tickbench ring vellwake DELAY_MS\n",
                    stderr);
         return 2;
@@ -205,6 +256,8 @@ int main(int argc, char *argv[])
     const bool vellwake = std::strcmp(argv[2], "vellwake") == 0;
     if (std::strcmp(argv[1], "ring") == 0)
         return runRing(app, std::atoi(argv[3]));
+    if (std::strcmp(argv[1], "paints") == 0)
+        return runPaints(app, vellwake, std::atol(argv[3]));
     if (std::strcmp(argv[1], "lag") == 0 && argc >= 5)
         return runLag(app, vellwake, std::atoi(argv[3]), std::atoi(argv[4]));
 
