@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 // The Set Alarms window and its time fields, and the focus promise of the widget layer.
 #include "set_alarms/Form2.h"
+#include "ui/KeepsFocus.h"
 #include "ui/KeyFilterLineEdit.h"
 #include "ui/NotifyingCheckBox.h"
 
@@ -158,8 +159,9 @@ private Q_SLOTS:
         QTest::newRow("apply: empty hour keeps the slot") << u"^3830^s"_s << u"not set-d,8:30 AM+e shown"_s;
         QTest::newRow("apply: close box changes nothing") << u"705^x"_s << u"not set-d,not set-d shown"_s;
         for (const char *path : {"v", "m", "i"}) {
-            QTest::addRow("paste: %s: digits and letters", path) << u"^%11a2b3"_s.arg(QLatin1String(path)) << u"12,,, focus=Text2@0 boxes=1010 apply=0"_s;
-            QTest::addRow("paste: %s: a letter first", path) << u"^%1x7"_s.arg(QLatin1String(path)) << u"7,,, focus=Text2@0 boxes=1010 apply=0"_s;
+            const QString paste = u'^' + QLatin1String(path);
+            QTest::addRow("paste: %s: digits and letters", path) << paste + u"1a2b3"_s << u"12,,, focus=Text2@0 boxes=1010 apply=0"_s;
+            QTest::addRow("paste: %s: a letter first", path) << paste + u"x7"_s << u"7,,, focus=Text2@0 boxes=1010 apply=0"_s;
         }
         // clang-format on
     }
@@ -213,7 +215,8 @@ private Q_SLOTS:
         QWidget window;
         auto *layout = new QVBoxLayout(&window);
         auto *after = new QCheckBox;
-        QWidget *controls[] = {new KeyFilterLineEdit, new QCheckBox, new QPushButton, after};
+        QWidget *controls[]
+                = {new KeyFilterLineEdit, new NotifyingCheckBox, new CommandButton, after};
         for (QWidget *w : controls)
             layout->addWidget(w);
         QVERIFY(activate(&window));

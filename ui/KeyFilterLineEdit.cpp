@@ -116,10 +116,14 @@ void KeyFilterLineEdit::keyPressEvent(QKeyEvent *event)
 void KeyFilterLineEdit::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu *menu = createStandardContextMenu();
-    // The menu's own Paste would ignore the maximum length.
-    if (QAction *pasteAction = menu->findChild<QAction *>(QStringLiteral("edit-paste"))) {
-        disconnect(pasteAction, &QAction::triggered, nullptr, nullptr);
-        connect(pasteAction, &QAction::triggered, this, &KeyFilterLineEdit::paste);
+    // The menu's own Paste would bypass the key hook and the maximum length.
+    // Qt names the action in newer versions only; its text names it in all.
+    const QString pasteText = QLineEdit::tr("&Paste");
+    for (QAction *action : menu->actions()) {
+        if (action->objectName() != u"edit-paste" && !action->text().startsWith(pasteText))
+            continue;
+        disconnect(action, &QAction::triggered, nullptr, nullptr);
+        connect(action, &QAction::triggered, this, &KeyFilterLineEdit::paste);
     }
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
