@@ -1,44 +1,29 @@
 # SPDX-FileCopyrightText: 2026 The Vellwake developers
 # SPDX-License-Identifier: MIT
-"""A private desktop for the real program: its own X server, session and
-accessibility buses, sound server with a null sink, and a wall clock moved
-from outside. Everything it starts is stopped by the id it was started with;
-the desktop's own services are never touched."""
+# A private desktop for the real program: its own X server, session and
+# accessibility buses, sound server with a null sink, and a wall clock moved
+# from outside. Everything it starts is stopped by the id it was started with;
+# the desktop's own services are never touched.
 
-import array
-import ctypes
-import datetime
-import os
-import shutil
-import signal
-import struct
-import subprocess
-import tempfile
-import time
-import zoneinfo
+import array, ctypes, datetime, os, shutil, signal, struct, subprocess, tempfile, time, zoneinfo
 
 FAKETIME = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 # Generous: the sanitizer build starts and reacts several times slower.
 TIMEOUT = float(os.environ.get("VELLWAKE_E2E_TIMEOUT", "60"))
 
 
-class Failure(AssertionError):
-    pass
-
-
 def check(ok, message):
     if not ok:
-        raise Failure(message)
+        raise AssertionError(message)
 
 
 def wait_for(predicate, what, timeout=TIMEOUT):
     deadline = time.monotonic() + timeout
     while True:
         try:
-            value = predicate()
-            if value:
+            if value := predicate():
                 return value
-        except Failure:
+        except AssertionError:
             raise
         except Exception:  # a window or a bus in the middle of a change
             pass
@@ -46,25 +31,14 @@ def wait_for(predicate, what, timeout=TIMEOUT):
         time.sleep(0.05)
 
 
-def sound_server_kind():
-    forced = os.environ.get("VELLWAKE_E2E_SOUND_SERVER")
-    if forced:
-        return forced
-    status = subprocess.run(["dpkg-query", "-W", "-f=${Status}", "pipewire-pulse"],
-                            capture_output=True, text=True).stdout
-    return "pipewire" if "ok installed" in status else "pulseaudio"
-
-
 class Desktop:
     def __init__(self, binary, artefacts, name, tz="Europe/Berlin", clock="2026-03-02 07:03:30",
                  sound=True, app_env=None):
         self.artefacts = os.path.join(os.path.abspath(artefacts), name)
-        shutil.rmtree(self.artefacts, ignore_errors=True)
-        os.makedirs(self.artefacts)
+        shutil.rmtree(self.artefacts, ignore_errors=True), os.makedirs(self.artefacts)
         self.dir = tempfile.mkdtemp(prefix="vw-")  # short: socket paths must fit
         self.run, self.home, self.cwd = (os.path.join(self.dir, d) for d in ("run", "home", "cwd"))
-        for d in (self.run, self.home, self.cwd, os.path.join(self.run, "pulse")):
-            os.makedirs(d, mode=0o700)
+        [os.makedirs(d, mode=0o700) for d in (self.run, self.home, self.cwd, self.run + "/pulse")]
         # A copy alone: the sound files beside the built binary would hide the
         # ones a row lays out in the working directory.
         self.binary = shutil.copy2(binary, self.dir)
@@ -78,30 +52,25 @@ class Desktop:
             self.start("xvfb", ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
                                 "-nolisten", "tcp"], pass_fds=(write,))
             os.close(write)
-            with os.fdopen(read) as f:
-                self.env["DISPLAY"] = ":" + f.readline().strip()
-            bus = os.path.join(self.dir, "bus")
-            self.start("session-bus", ["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                                       f"--address=unix:path={bus}"])
-            wait_for(lambda: os.path.exists(bus), "the session bus")
-            self.env["DBUS_SESSION_BUS_ADDRESS"] = f"unix:path={bus}"
+            self.env["DISPLAY"] = ":" + os.fdopen(read).readline().strip()
+            bus = self.env["DBUS_SESSION_BUS_ADDRESS"] = f"unix:path={self.dir}/bus"
+            self.start("session-bus", ["dbus-daemon", "--session", "--nofork", "--address=" + bus])
+            wait_for(lambda: os.path.exists(f"{self.dir}/bus"), "the session bus")
             self.start("a11y-bus", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
-            wait_for(lambda: self.run_tool("dbus-send", "--session", "--print-reply",
-                                           "--dest=org.a11y.Bus", "/org/a11y/bus",
-                                           "org.a11y.Bus.GetAddress").returncode == 0,
-                     "the accessibility bus")
-            os.environ.update(DISPLAY=self.env["DISPLAY"], DBUS_SESSION_BUS_ADDRESS=f"unix:path={bus}")
-            if sound:
-                self.start_sound()
+            wait_for(lambda: self.run_tool("dbus-send", "--session", "--dest=org.a11y.Bus",
+                                           "--print-reply", "/org/a11y/bus",
+                                           "org.a11y.Bus.GetAddress").returncode == 0, "the a11y bus")
+            os.environ.update(DISPLAY=self.env["DISPLAY"], DBUS_SESSION_BUS_ADDRESS=bus)
+            self.start_sound() if sound else None
         except BaseException:
             self.close()
             raise
 
-    def start(self, name, argv, env=None, **kw):
-        """Each in a process group of its own, so that its helpers end with it."""
+    def start(self, name, argv, env=None, out=None, **kw):
+        # Each in a process group of its own, so that its helpers end with it.
         with open(os.path.join(self.artefacts, name + ".log"), "ab") as log:
             proc = subprocess.Popen(argv, env=env or self.env, stdin=subprocess.DEVNULL,
-                                    stdout=log, stderr=log, start_new_session=True, **kw)
+                                    stdout=out or log, stderr=log, start_new_session=True, **kw)
         self.procs.append(proc)
         return proc
 
@@ -109,17 +78,19 @@ class Desktop:
         try:
             os.killpg(proc.pid, signal.SIGTERM)
             proc.wait(15)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL), proc.wait()
         except ProcessLookupError:
             pass
-        except subprocess.TimeoutExpired:
-            os.killpg(proc.pid, signal.SIGKILL)
-            proc.wait()
 
     def run_tool(self, *argv):
         return subprocess.run(argv, env=self.env, capture_output=True, text=True, timeout=30)
 
     def start_sound(self):
-        if sound_server_kind() == "pipewire":
+        # PipeWire where it is the desktop's server; VELLWAKE_E2E_SOUND_SERVER forces one.
+        installed = self.run_tool("dpkg-query", "-W", "-f=${Status}", "pipewire-pulse").stdout
+        kind = "pipewire" if "ok installed" in installed else "pulseaudio"
+        if os.environ.get("VELLWAKE_E2E_SOUND_SERVER", kind) == "pipewire":
             self.sound = [self.start(n, [n]) for n in ("pipewire", "wireplumber", "pipewire-pulse")]
         else:
             self.sound = [self.start("pulseaudio", [
@@ -130,16 +101,13 @@ class Desktop:
         check(self.run_tool("pactl", "load-module", "module-null-sink",
                             "sink_name=null").returncode == 0, "no null sink")
         wait_for(lambda: self.run_tool("pactl", "set-default-sink", "null").returncode == 0
-                 and "Default Sink: null" in self.run_tool("pactl", "info").stdout,
-                 "the null sink as the default")
+                 and "Default Sink: null" in self.run_tool("pactl", "info").stdout, "the null sink")
 
-    def set_clock(self, when, fold=0):
-        """The program's wall clock, as a local time of its zone, runs on from
-        there; fold=1 picks the second of two equal times of a night."""
-        local = datetime.datetime.strptime(when, "%Y-%m-%d %H:%M:%S")
-        target = local.replace(tzinfo=zoneinfo.ZoneInfo(self.tz), fold=fold).timestamp()
-        with open(self.clock_file + ".new", "w") as f:  # an offset holds however long it runs
-            f.write(f"{target - time.time():+.3f}\n")
+    def set_clock(self, when):  # a local time of the program's zone, running on from there
+        target = datetime.datetime.strptime(when, "%Y-%m-%d %H:%M:%S").replace(
+            tzinfo=zoneinfo.ZoneInfo(self.tz)).timestamp()
+        # An offset from the real clock holds however long the program runs.
+        open(self.clock_file + ".new", "w").write(f"{target - time.time():+.3f}\n")
         os.replace(self.clock_file + ".new", self.clock_file)
 
     def start_app(self):
@@ -152,8 +120,7 @@ class Desktop:
         self.app = self.start("vellwake", [self.binary], env=env, cwd=self.cwd)
 
     def close(self):
-        for proc in reversed(self.procs):
-            self.stop(proc)
+        [self.stop(proc) for proc in reversed(self.procs)]
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def __enter__(self):
@@ -185,43 +152,38 @@ class Desktop:
                         f'a window "{title}"')
 
     def keys(self, window, *keys):
-        """Real key presses into a window given the keyboard, as a window manager would."""
+        # Real key presses into a window given the keyboard, as a window manager would.
         self.xdo("windowfocus", str(window))
         wait_for(lambda: self.xdo("getwindowfocus").strip() == str(window), "the keyboard")
-        if keys:
-            self.xdo("key", "--clearmodifiers", "--delay", "80", *keys)
+        self.xdo("key", "--clearmodifiers", "--delay", "80", *keys) if keys else None
 
     def click(self, node, button=1):
-        """A click in the middle of a control (at scale factor 1)."""
+        # A click in the middle of a control (at scale factor 1).
         import pyatspi
         e = node["acc"].queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         self.xdo("mousemove", str(e.x + e.width // 2), str(e.y + e.height // 2), "click", str(button))
 
     def request_close(self, window):
-        """What a window manager sends for the close box: WM_DELETE_WINDOW."""
+        # What a window manager sends for the close box: WM_DELETE_WINDOW.
         x = ctypes.CDLL("libX11.so.6")
-        x.XOpenDisplay.restype, x.XInternAtom.restype = ctypes.c_void_p, ctypes.c_ulong
-        x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-        x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                                 ctypes.c_char_p]
-        dpy = x.XOpenDisplay(self.env["DISPLAY"].encode())
-        atom = lambda name: x.XInternAtom(dpy, name, 0)  # noqa: E731
+        x.XOpenDisplay.restype = x.XInternAtom.restype = ctypes.c_void_p  # a Display*, an Atom
+        dpy = ctypes.c_void_p(x.XOpenDisplay(self.env["DISPLAY"].encode()))
         event = ctypes.create_string_buffer(192)  # an XClientMessageEvent inside an XEvent
         struct.pack_into("=i4xQi4xQQQi4x2q", event, 0, 33, 0, 0, 0, window,
-                         atom(b"WM_PROTOCOLS"), 32, atom(b"WM_DELETE_WINDOW"), 0)
-        check(x.XSendEvent(dpy, window, 0, 0, event), "the close request was refused")
-        x.XCloseDisplay(ctypes.c_void_p(dpy))
+                         x.XInternAtom(dpy, b"WM_PROTOCOLS", 0), 32,
+                         x.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0), 0)
+        check(x.XSendEvent(dpy, ctypes.c_ulong(window), 0, ctypes.c_long(0), event), "refused")
+        x.XCloseDisplay(dpy)
 
-    def screenshot(self, name, window=None):
-        path = os.path.join(self.artefacts, name + ".png")
-        self.run_tool("import", "-window", str(window or "root"), path)
-        return path
+    def screenshot(self, name, window="root"):
+        self.run_tool("import", "-window", str(window), os.path.join(self.artefacts, name + ".png"))
+        return os.path.join(self.artefacts, name + ".png")
 
     # --- what a screen reader sees
 
     def nodes(self):
-        """Every object of the program, with its top-level window's name
-        while that window shows."""
+        # Every object of the program, with its top-level window's name
+        # while that window shows.
         import pyatspi
         pyatspi.clearCache()
         desktop = pyatspi.Registry.getDesktop(0)
@@ -229,17 +191,15 @@ class Desktop:
                    if a is not None and a.get_process_id() == self.app.pid)
         found = []
 
-        def walk(acc, win, top=False):
+        def walk(acc, win, top):  # noqa: E306
             states = {pyatspi.stateToString(s) for s in acc.getState().getStates()}
-            if top:
-                win = acc.name if "showing" in states else None
+            win = (acc.name if "showing" in states else None) if top else win
             text = acc.queryText().getText(0, -1) if acc.getRoleName() == "text" else None
-            found.append(dict(role=acc.getRoleName(), name=acc.name, desc=acc.description,
-                              states=states, win=win, top=top, text=text, acc=acc))
+            found.append(dict(role=acc.getRoleName(), name=acc.name, desc=acc.description, text=text,
+                              states=states, win=win, top=top, acc=acc))
             for i in range(acc.childCount):
-                walk(acc.getChildAtIndex(i), win)
-        for i in range(app.childCount):
-            walk(app.getChildAtIndex(i), None, top=True)
+                walk(acc.getChildAtIndex(i), win, acc is app)
+        walk(app, None, False)
         return found
 
     def find(self, states=(), **match):
@@ -247,30 +207,25 @@ class Desktop:
                 and set(states) <= n["states"]]
 
     def wait_node(self, states=(), **match):
-        return wait_for(lambda: (self.find(states, **match) or [None])[0],
-                        f"{match} {list(states)} on the accessibility bus")
+        return wait_for(lambda: (self.find(states, **match) or [None])[0], f"{match} {states}")
 
     # --- the loudspeaker
 
     def listen(self, seconds):
-        """What the null sink plays, as 8 kHz mono samples."""
-        proc = subprocess.Popen(["parec", "-d", "null.monitor", "--raw", "--format=s16le",
-                                 "--rate=8000", "--channels=1", "--latency-msec=20"],
-                                env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                start_new_session=True)
+        # What the null sink plays, as 8 kHz mono samples.
+        proc = self.start("parec", ["parec", "-d", "null.monitor", "--raw", "--format=s16le",
+                                    "--rate=8000", "--channels=1", "--latency-msec=20"], out=subprocess.PIPE)
         data, want = b"", int(8000 * seconds) * 2
         while len(data) < want and (chunk := proc.stdout.read1(want - len(data))):
             data += chunk
-        self.stop(proc)
-        samples = array.array("h")
-        samples.frombytes(data[:len(data) // 2 * 2])
-        return samples
+        self.stop(proc), self.procs.remove(proc)
+        return array.array("h", data[:len(data) // 2 * 2])
 
     def heard(self, seconds=1.0):
-        """(main pitch in Hz, share of 10 ms stretches with sound, breaks in it)."""
+        # (main pitch in Hz, share of 10 ms stretches with sound, the stretches where it breaks).
         s = self.listen(seconds)
         loud = [max(map(abs, s[i:i + 80])) > 1000 for i in range(0, len(s) - 79, 80)]
         signs = [v > 0 for v in s if abs(v) > 300]  # near zero is noise
         crossings = sum(a != b for a, b in zip(signs, signs[1:]))
         return (crossings / 2 / max(sum(loud) / 100, 0.01), sum(loud) / max(len(loud), 1),
-                sum(a and not b for a, b in zip(loud, loud[1:])))
+                [i for i in range(1, len(loud)) if loud[i - 1] and not loud[i]])
