@@ -59,7 +59,7 @@ class Desktop:
             self.start("a11y-bus", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
             wait_for(lambda: self.run_tool("dbus-send", "--session", "--dest=org.a11y.Bus",
                                            "--print-reply", "/org/a11y/bus",
-                                           "org.a11y.Bus.GetAddress").returncode == 0, "the a11y bus")
+                                           "org.a11y.Bus.GetAddress").returncode == 0, "a11y")
             os.environ.update(DISPLAY=self.env["DISPLAY"], DBUS_SESSION_BUS_ADDRESS=bus)
             self.start_sound() if sound else None
         except BaseException:
@@ -161,7 +161,8 @@ class Desktop:
         # A click in the middle of a control (at scale factor 1).
         import pyatspi
         e = node["acc"].queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-        self.xdo("mousemove", str(e.x + e.width // 2), str(e.y + e.height // 2), "click", str(button))
+        x, y = e.x + e.width // 2, e.y + e.height // 2
+        self.xdo("mousemove", str(x), str(y), "click", str(button))
 
     def request_close(self, window):
         # What a window manager sends for the close box: WM_DELETE_WINDOW.
@@ -195,8 +196,8 @@ class Desktop:
             states = {pyatspi.stateToString(s) for s in acc.getState().getStates()}
             win = (acc.name if "showing" in states else None) if top else win
             text = acc.queryText().getText(0, -1) if acc.getRoleName() == "text" else None
-            found.append(dict(role=acc.getRoleName(), name=acc.name, desc=acc.description, text=text,
-                              states=states, win=win, top=top, acc=acc))
+            found.append(dict(role=acc.getRoleName(), name=acc.name, desc=acc.description,
+                              text=text, states=states, win=win, top=top, acc=acc))
             for i in range(acc.childCount):
                 walk(acc.getChildAtIndex(i), win, acc is app)
         walk(app, None, False)
@@ -214,7 +215,8 @@ class Desktop:
     def listen(self, seconds):
         # What the null sink plays, as 8 kHz mono samples.
         proc = self.start("parec", ["parec", "-d", "null.monitor", "--raw", "--format=s16le",
-                                    "--rate=8000", "--channels=1", "--latency-msec=20"], out=subprocess.PIPE)
+                                    "--rate=8000", "--channels=1", "--latency-msec=20"],
+                          out=subprocess.PIPE)
         data, want = b"", int(8000 * seconds) * 2
         while len(data) < want and (chunk := proc.stdout.read1(want - len(data))):
             data += chunk

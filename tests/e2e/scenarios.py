@@ -20,9 +20,8 @@ def lay_out(d, kind):  # the user's alarm.wav: a one-second tone, cut short, or 
         w.setnchannels(1), w.setsampwidth(2), w.setframerate(22050)
         w.writeframes(b"".join(int(12000 * math.sin(2 * math.pi * TONE * i / 22050))
                                .to_bytes(2, "little", signed=True) for i in range(22050)))
-    if kind != "tone":
-        with open(os.path.join(d.cwd, "alarm.wav"), "r+b") as f:
-            f.truncate(14000) if kind == "truncated" else f.write(bytes(range(256)) * 64)
+    with open(os.path.join(d.cwd, "alarm.wav"), "r+b") as f:  # garbage over its head
+        f.truncate(14000) if kind == "truncated" else f.write(b"no wave" * 40 * (kind == "garbage"))
 
 
 def status(d):
@@ -30,8 +29,8 @@ def status(d):
 
 
 def focused(d, win):
-    return next(((n["role"], n["name"], n["desc"]) for n in d.find(["focused"], win=win, top=False)),
-                None)
+    found = d.find(["focused"], win=win, top=False)
+    return (found[0]["role"], found[0]["name"], found[0]["desc"]) if found else None
 
 
 def slots(d):
@@ -157,21 +156,21 @@ def screen_reader(d):
 
 
 def middle_paste(d):
-    # The X selection pasted with the middle button obeys the field rules.
+    # The X selection pasted with the middle button obeys the field rules: letters
+    # never enter (letters alone leave a field empty), and a field holds two digits at most.
     start(d)
     open_set_alarms(d)
-    text, path = "1a2b34567 PM", os.path.join(d.dir, "selection")
-    open(path, "w").write(text)
-    d.start("xclip", ["xclip", "-quiet", "-selection", "primary", "-i", path])
-    wait_for(lambda: d.run_tool("xclip", "-o", "-selection", "primary").stdout == text,
-             "the selection")
-    fields = d.find(role="text", win=SET)
-    for field in fields + fields[:1]:
-        d.click(field, 2)
-    d.click(fields[1], 1)  # its focus shows that the pastes before it are done
-    d.wait_node(["focused"], win=SET, name=fields[1]["name"])
-    for field in d.find(role="text", win=SET):  # a time field holds two digits at most
-        check(re.fullmatch(r"\d{0,2}", field["text"]), f"{field['name']} holds {field['text']!r}")
+    for n, (text, rule) in enumerate((("ab PM", ""), ("1234567", r"\d{0,2}"))):
+        open(os.path.join(d.dir, text), "w").write(text)
+        owner = d.start("xclip", ["xclip", "-quiet", "-selection", "primary", f"{d.dir}/{text}"])
+        wait_for(lambda: d.run_tool("xclip", "-o", "-selection", "primary").stdout == text, text)
+        fields = d.find(role="text", win=SET)
+        [d.click(field, 2) for field in fields]
+        d.click(fields[n + 1], 1)  # its focus shows that the pastes before it are done
+        d.wait_node(["focused"], win=SET, name=fields[n + 1]["name"])
+        for field in d.find(role="text", win=SET):
+            check(re.fullmatch(rule, field["text"]), f"{field['name']} {field['text']!r} ({text})")
+        d.stop(owner)
 
 
 def gray(path, crop, resize="100%"):
