@@ -32,8 +32,7 @@ def wait_for(predicate, what, timeout=TIMEOUT):
 
 
 class Desktop:
-    def __init__(self, binary, artefacts, name, tz="Europe/Berlin", clock="2026-03-02 07:03:30",
-                 sound=True, app_env=None):
+    def __init__(self, binary, artefacts, name, clock="2026-03-02 07:00:00", sound=True):
         self.artefacts = os.path.join(os.path.abspath(artefacts), name)
         shutil.rmtree(self.artefacts, ignore_errors=True), os.makedirs(self.artefacts)
         self.dir = tempfile.mkdtemp(prefix="vw-")  # short: socket paths must fit
@@ -42,7 +41,7 @@ class Desktop:
         # A copy alone: the sound files beside the built binary would hide the
         # ones a row lays out in the working directory.
         self.binary = shutil.copy2(binary, self.dir)
-        self.clock_file, self.tz, self.app_env = os.path.join(self.dir, "clock"), tz, app_env or {}
+        self.clock_file, self.tz = os.path.join(self.dir, "clock"), "Europe/Berlin"
         self.procs, self.app, self.sound = [], None, []
         self.set_clock(clock)
         self.env = {"PATH": os.environ["PATH"], "HOME": self.home, "LANG": "C.UTF-8",
@@ -91,6 +90,11 @@ class Desktop:
         installed = self.run_tool("dpkg-query", "-W", "-f=${Status}", "pipewire-pulse").stdout
         kind = "pipewire" if "ok installed" in installed else "pulseaudio"
         if os.environ.get("VELLWAKE_E2E_SOUND_SERVER", kind) == "pipewire":
+            # Its session manager leaves the machine's sound cards and headsets alone.
+            for part, monitors in (("main", "alsa v4l2 libcamera"), ("bluetooth", "bluez")):
+                os.makedirs(conf := f"{self.home}/.config/wireplumber/{part}.lua.d", exist_ok=True)
+                open(conf + "/80-private.lua", "w").write(
+                    "".join(f"{m}_monitor.enabled = false\n" for m in monitors.split()))
             self.sound = [self.start(n, [n]) for n in ("pipewire", "wireplumber", "pipewire-pulse")]
         else:
             self.sound = [self.start("pulseaudio", [
@@ -110,13 +114,13 @@ class Desktop:
         open(self.clock_file + ".new", "w").write(f"{target - time.time():+.3f}\n")
         os.replace(self.clock_file + ".new", self.clock_file)
 
-    def start_app(self):
+    def start_app(self, **extra):
         env = dict(self.env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                    TZ=self.tz, LD_PRELOAD=FAKETIME, FAKETIME_TIMESTAMP_FILE=self.clock_file,
                    FAKETIME_NO_CACHE="1", FAKETIME_DONT_FAKE_MONOTONIC="1",
                    # The clock library comes first; leaks are the unit tests' job.
                    ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=0",
-                   UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1", **self.app_env)
+                   UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1", **extra)
         self.app = self.start("vellwake", [self.binary], env=env, cwd=self.cwd)
 
     def close(self):
@@ -177,8 +181,8 @@ class Desktop:
         x.XCloseDisplay(dpy)
 
     def screenshot(self, name, window="root"):
-        self.run_tool("import", "-window", str(window), os.path.join(self.artefacts, name + ".png"))
-        return os.path.join(self.artefacts, name + ".png")
+        return self.run_tool("import", "-window", str(window),
+                             path := os.path.join(self.artefacts, name + ".png")) and path
 
     # --- what a screen reader sees
 

@@ -20,7 +20,7 @@ def lay_out(d, kind):  # the user's alarm.wav: a one-second tone, cut short, or 
         w.setnchannels(1), w.setsampwidth(2), w.setframerate(22050)
         w.writeframes(b"".join(int(12000 * math.sin(2 * math.pi * TONE * i / 22050))
                                .to_bytes(2, "little", signed=True) for i in range(22050)))
-    with open(os.path.join(d.cwd, "alarm.wav"), "r+b") as f:  # garbage over its head
+    with open(os.path.join(d.cwd, "alarm.wav"), "r+b") as f:  # cut, or garbage on its head
         f.truncate(14000) if kind == "truncated" else f.write(b"no wave" * 40 * (kind == "garbage"))
 
 
@@ -48,16 +48,15 @@ def tab_to(d, window, win, key="Tab", **match):
     check(False, f"Tab never reached {match}")
 
 
-def start(d):
+def start(d, **env):
     lay_out(d, "tone")
-    d.start_app()
+    d.start_app(**env)
     d.main = d.window(MAIN)
     wait_for(lambda: status(d) is not None, "the first tick")
     d.keys(d.main)  # given the keyboard, as a window manager would
 
 
 def open_set_alarms(d):
-    d.keys(d.main)
     d.wait_node(["focused"], win=MAIN, name="Set Alarms")
     return d.keys(d.main, "space") or d.window(SET)
 
@@ -96,7 +95,7 @@ def ring(d, sound):
 
 def snoozed(d, _):
     wait_for(lambda: status(d) == SNOOZING, "the snooze")
-    check(not d.sound or wait_for(lambda: d.heard(0.5)[1] == 0, "silence"), "")
+    d.sound and wait_for(lambda: d.heard(0.5)[1] == 0, "silence")
     check(slots(d) == d.before, f"the slots went from {d.before} to {slots(d)} while snoozing")
 
 
@@ -162,7 +161,7 @@ def middle_paste(d):
     open_set_alarms(d)
     for n, (text, rule) in enumerate((("ab PM", ""), ("1234567", r"\d{0,2}"))):
         open(os.path.join(d.dir, text), "w").write(text)
-        owner = d.start("xclip", ["xclip", "-quiet", "-selection", "primary", f"{d.dir}/{text}"])
+        d.start("xclip", ["xclip", "-quiet", "-selection", "primary", f"{d.dir}/{text}"])
         wait_for(lambda: d.run_tool("xclip", "-o", "-selection", "primary").stdout == text, text)
         fields = d.find(role="text", win=SET)
         [d.click(field, 2) for field in fields]
@@ -170,7 +169,6 @@ def middle_paste(d):
         d.wait_node(["focused"], win=SET, name=fields[n + 1]["name"])
         for field in d.find(role="text", win=SET):
             check(re.fullmatch(rule, field["text"]), f"{field['name']} {field['text']!r} ({text})")
-        d.stop(owner)
 
 
 def gray(path, crop, resize="100%"):
@@ -182,7 +180,7 @@ def gray(path, crop, resize="100%"):
 def hidpi(d):
     # At scale factor 2 the background picture is drawn from the sharp one,
     # pixel for pixel, where the picture sits.
-    start(d)
+    start(d, QT_SCALE_FACTOR="2")
     shot = d.screenshot("main", d.main)
     import pyatspi
 
@@ -203,14 +201,13 @@ def hidpi(d):
                                       f"{upscaled:.0%} the small one scaled up")
 
 
-CHECKS = {"screen_reader": (screen_reader, {}), "middle_paste": (middle_paste, {}),
-          "hidpi": (hidpi, {"QT_SCALE_FACTOR": "2"})}
+CHECKS = {row.__name__: row for row in (screen_reader, middle_paste, hidpi)}
 
 
 def run_row(binary, artefacts, name):
     if name in CHECKS:
-        with Desktop(binary, artefacts, name, app_env=CHECKS[name][1]) as d:
-            return CHECKS[name][0](d)
+        with Desktop(binary, artefacts, name) as d:
+            return CHECKS[name](d)
     alarms, steps, clock, sound = (*ROWS[name], "2026-03-02 07:00:00", True)[:4]
     with Desktop(binary, artefacts, name, clock=clock, sound=sound) as d:
         d.day = clock[:10]
