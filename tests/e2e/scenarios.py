@@ -94,9 +94,9 @@ def ring(d, sound):
 
 
 def snoozed(d, _):
-    wait_for(lambda: status(d) == SNOOZING, "the snooze")
     d.sound and wait_for(lambda: d.heard(0.5)[1] == 0, "silence")
     check(slots(d) == d.before, f"the slots went from {d.before} to {slots(d)} while snoozing")
+    wait_for(lambda: status(d) == SNOOZING, "the snooze")
 
 
 def quiet(d, shown):
