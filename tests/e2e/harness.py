@@ -47,9 +47,10 @@ class Desktop:
         self.env = {"PATH": os.environ["PATH"], "HOME": self.home, "LANG": "C.UTF-8",
                     "XDG_RUNTIME_DIR": self.run, "PULSE_SERVER": f"unix:{self.run}/pulse/native"}
         try:
+            # A display of this process's own: one just freed may still be torn down.
             read, write = os.pipe()
-            self.start("xvfb", ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
-                                "-nolisten", "tcp"], pass_fds=(write,))
+            self.start("xvfb", ["Xvfb", f":{1000 + os.getpid() % 20000}", "-displayfd", str(write),
+                                "-screen", "0", "1024x768x24", "-nolisten", "tcp"], pass_fds=[write])
             os.close(write)
             self.env["DISPLAY"] = ":" + os.fdopen(read).readline().strip()
             bus = self.env["DBUS_SESSION_BUS_ADDRESS"] = f"unix:path={self.dir}/bus"
