@@ -48,11 +48,11 @@ class Desktop:
                     "XDG_RUNTIME_DIR": self.run, "PULSE_SERVER": f"unix:{self.run}/pulse/native"}
         try:
             # A display of this process's own: one just freed may still be torn down.
-            read, write = os.pipe()
-            self.start("xvfb", ["Xvfb", f":{1000 + os.getpid() % 20000}", "-displayfd", str(write),
-                                "-screen", "0", "1024x768x24", "-nolisten", "tcp"], pass_fds=[write])
-            os.close(write)
-            self.env["DISPLAY"] = ":" + os.fdopen(read).readline().strip()
+            got, ready = os.pipe()
+            self.start("xvfb", ["Xvfb", f":{1000 + os.getpid() % 20000}", "-displayfd", str(ready),
+                                "-nolisten", "tcp"], pass_fds=(ready,))
+            os.close(ready)
+            self.env["DISPLAY"] = ":" + os.fdopen(got).readline().strip()
             bus = self.env["DBUS_SESSION_BUS_ADDRESS"] = f"unix:path={self.dir}/bus"
             self.start("session-bus", ["dbus-daemon", "--session", "--nofork", "--address=" + bus])
             wait_for(lambda: os.path.exists(f"{self.dir}/bus"), "the session bus")
