@@ -3,7 +3,9 @@
 #include "ui/MsgBox.h"
 #include "ui/Seam.h"
 
+#include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace MsgBox {
 
@@ -25,7 +27,12 @@ Answer show(const QString &prompt, Buttons buttons, Icon icon, const QString &ti
     box.setDefaultButton(QMessageBox::Ok);
     // Closing the box or pressing Esc counts as Cancel.
     box.setEscapeButton(buttons == OkCancel ? QMessageBox::Cancel : QMessageBox::Ok);
+    // The window that asked gets the keyboard back once the box is answered,
+    // with or without a window manager to hand it back.
+    const QPointer<QWidget> asking = QApplication::activeWindow();
     const int chosen = box.exec();
+    if (asking && asking->isVisible())
+        asking->activateWindow();
     if (buttons == OkOnly)
         return Ok;
     return chosen == QMessageBox::Ok ? Ok : Cancel;
