@@ -53,6 +53,7 @@ class Desktop:
                                 "-nolisten", "tcp"], pass_fds=(ready,))
             os.close(ready)
             self.env["DISPLAY"] = ":" + os.fdopen(got).readline().strip()
+            wait_for(lambda: self.run_tool("xdpyinfo").returncode == 0, "the X server")
             bus = self.env["DBUS_SESSION_BUS_ADDRESS"] = f"unix:path={self.dir}/bus"
             self.start("session-bus", ["dbus-daemon", "--session", "--nofork", "--address=" + bus])
             wait_for(lambda: os.path.exists(f"{self.dir}/bus"), "the session bus")
@@ -96,7 +97,10 @@ class Desktop:
                 os.makedirs(conf := f"{self.home}/.config/wireplumber/{part}.lua.d", exist_ok=True)
                 open(conf + "/80-private.lua", "w").write(
                     "".join(f"{m}_monitor.enabled = false\n" for m in monitors.split()))
-            self.sound = [self.start(n, [n]) for n in ("pipewire", "wireplumber", "pipewire-pulse")]
+            # Each needs the one before it up: wireplumber gives up at once without pipewire.
+            self.sound = [self.start("pipewire", ["pipewire"])]
+            wait_for(lambda: os.path.exists(f"{self.run}/pipewire-0"), "pipewire")
+            self.sound += [self.start(n, [n]) for n in ("wireplumber", "pipewire-pulse")]
         else:
             self.sound = [self.start("pulseaudio", [
                 "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm=yes",
