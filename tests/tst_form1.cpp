@@ -139,6 +139,8 @@ private Q_SLOTS:
         QTest::newRow("both due: slot 1 no longer disarms") << u"t 7:00; a1 7:05 AM; a2 7:05 AM; t 7:04; t 7:05; k1; t 7:06"_s << u"space #000000 c1=0 c3=1 focus=Check1 loop=1 plays=2 stops=0 slots=7:05 AM-,7:05 AM+"_s;
         QTest::newRow("slot 2 due while slot 1 rings takes over") << u"t 7:00; a1 7:05 AM; a2 7:06 AM; t 7:04; t 7:05; t 7:06; k1; t 7:07"_s << u"space #000000 c1=0 c3=1 focus=Check1 loop=1 plays=2 stops=0 slots=7:05 AM-,7:06 AM+"_s;
         QTest::newRow("the other slot due during a snooze") << u"t 7:00; a1 7:05 AM; a2 7:10 AM; t 7:04; t 7:05; sp; t 7:10"_s << u"snooze #000000 c1=0 c3=1 focus=Command3 loop=1 plays=2 stops=1 slots=7:05 AM+,7:10 AM+"_s;
+        QTest::newRow("noon rings the PM slot") << u"t 11:00; a1 12:05 PM; a2 12:05 AM; t 12:04; t 12:05; k2; t 12:06"_s << u"space #000000 c1=0 c3=1 focus=Check2 loop=1 plays=1 stops=0 slots=12:05 PM+,12:05 AM-"_s;
+        QTest::newRow("midnight rings the AM slot") << u"t 0:00; a1 12:05 PM; a2 12:05 AM; t 0:04; t 0:05; k1; t 0:06"_s << u"space #000000 c1=0 c3=1 focus=Check1 loop=1 plays=1 stops=0 slots=12:05 PM-,12:05 AM+"_s;
         QTest::newRow("armed during its own minute") << u"t 7:05; a1 7:05 AM; t 7:05"_s << "none red c1=1 c3=0 focus=* loop=0 plays=0 stops=0 " + one;
         QTest::newRow("an unchecked slot stays silent") << u"t 7:00; a1 7:05 AM; k1; t 7:04; t 7:05"_s << u"alert red c1=1 c3=0 focus=Check1 loop=0 plays=0 stops=0 slots=7:05 AM-,not set-"_s;
         for (const QString &caption : {u"07:05 AM"_s, u"7:5 AM"_s, u"not set"_s})
