@@ -48,9 +48,10 @@ class Desktop:
                     "XDG_RUNTIME_DIR": self.run, "PULSE_SERVER": f"unix:{self.run}/pulse/native"}
         try:
             # A display of this process's own: one just freed may still be torn down.
+            # No reset when the last client leaves: the program would find it closed.
             got, ready = os.pipe()
             self.start("xvfb", ["Xvfb", f":{1000 + os.getpid() % 20000}", "-displayfd", str(ready),
-                                "-nolisten", "tcp"], pass_fds=(ready,))
+                                "-nolisten", "tcp", "-noreset"], pass_fds=(ready,))
             os.close(ready)
             self.env["DISPLAY"] = ":" + os.fdopen(got).readline().strip()
             wait_for(lambda: self.run_tool("xdpyinfo").returncode == 0, "the X server")
