@@ -201,6 +201,16 @@ private Q_SLOTS:
         }
     }
 
+    // A check box notifies every change of its value, the program's own
+    // writes included, and only a change.
+    void checkBoxNotifiesEveryChange()
+    {
+        NotifyingCheckBox box;
+        QSignalSpy changes(&box, &NotifyingCheckBox::valueChanged);
+        box.setValue(1), box.setValue(1), box.setValue(0);
+        QCOMPARE(changes.count(), 2);
+    }
+
     // A control disabled while it has the focus keeps it: Space, Return and
     // Enter then press nothing, and Tab still moves on.
     void disabledControlKeepsFocus_data()
