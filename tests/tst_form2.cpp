@@ -42,7 +42,7 @@ struct Window
 
     // Characters are typed into the focus widget; "^1" to "^4" click a field
     // and put the caret at its end; "^a" "^p" "^A" "^P" click the AM and PM
-    // boxes of alarm 1 and 2; "^<" is Backspace, "^h" Home, "^d" Delete, "^t"
+    // boxes of alarm 1 and 2; "^<" is Backspace, "^h" Home, "^S" Shift+Home, "^d" Delete, "^t"
     // Tab; "^s" applies, "^x"
     // closes; "^v", "^m" and "^i" give the rest of the script to the focus
     // field by Ctrl+V, by its context menu's Paste and by an input method.
@@ -60,6 +60,8 @@ struct Window
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
             } else if (const qsizetype b = QByteArray("apAP").indexOf(command); b >= 0) {
                 QTest::mouseClick(box(int(b) + 1), Qt::LeftButton, {}, {6, box(1)->height() / 2});
+            } else if (command == 'S') {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home, Qt::ShiftModifier);
             } else if (const qsizetype k = QByteArray("<hdt").indexOf(command); k >= 0) {
                 QTest::keyClick(QApplication::focusWidget(),
                                 std::array{Qt::Key_Backspace, Qt::Key_Home, Qt::Key_Delete,
@@ -162,7 +164,11 @@ private Q_SLOTS:
             const QString paste = u'^' + QLatin1String(path);
             QTest::addRow("paste: %s: digits and letters", path) << paste + u"1a2b3"_s << u"12,,, focus=Text2@0 boxes=1010 apply=0"_s;
             QTest::addRow("paste: %s: a letter first", path) << paste + u"x7"_s << u"7,,, focus=Text2@0 boxes=1010 apply=0"_s;
+            QTest::addRow("paste: %s: over a selection", path) << u"705^2^S"_s + paste + u"42"_s << u"7,42,, focus=Text2@2 boxes=1010 apply=1"_s;
         }
+        for (const char *path : {"v", "m"})
+            QTest::addRow("paste: %s: the first line only", path) << u'^' + QLatin1String(path) + u"7\n8"_s << u"7,,, focus=Text2@0 boxes=1010 apply=0"_s;
+        QTest::newRow("typing over a selection of a full field") << u"705^2^S3"_s << u"7,3,, focus=Text2@1 boxes=1010 apply=0"_s;
         // clang-format on
     }
     void fields()
