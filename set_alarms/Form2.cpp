@@ -6,7 +6,7 @@
 #include "ui/KeyFilterLineEdit.h"
 #include "ui/LayoutFont.h"
 #include "ui/NotifyingCheckBox.h"
-#include "ui/WindowFocus.h"
+#include "ui/AccessibleWindow.h"
 #include "ui_Form2.h"
 
 #include <QCloseEvent>

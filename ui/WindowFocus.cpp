@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: MIT
 #include "ui/WindowFocus.h"
 
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QMenuBar>
 
@@ -26,27 +25,4 @@ void WindowFocus::restore()
     // keep it either, or the next Space would choose the command again.
     if (QWidget *focus = m_window->focusWidget(); qobject_cast<QMenuBar *>(focus))
         focus->clearFocus();
-}
-
-namespace {
-
-QAccessibleInterface *plainWindow(const QString &className, QObject *object)
-{
-    auto *widget = qobject_cast<QWidget *>(object);
-    if (!widget || !widget->isWindow()
-        || className != QLatin1String(widget->metaObject()->className())
-        || widget->metaObject()->superClass() != &QWidget::staticMetaObject)
-        return nullptr;
-    return new QAccessibleWidget(widget, QAccessible::Window);
-}
-
-} // namespace
-
-void exposeAsWindowToAccessibility()
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(plainWindow);
-        return true;
-    }();
-    Q_UNUSED(installed);
 }

@@ -21,7 +21,3 @@ private:
     QWidget *m_window;
     QPointer<QWidget> m_last;
 };
-
-// A plain widget window reads to a screen reader as an unnamed filler; this
-// makes it a window named by its title. Safe to call more than once.
-void exposeAsWindowToAccessibility();

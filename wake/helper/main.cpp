@@ -24,11 +24,11 @@ constexpr int noPermission = 3;
 // 0 clears the timer.
 void arm(int timer, long long at)
 {
-    itimerspec spec{};
-    spec.it_value.tv_sec = at;
+    itimerspec value{};
+    value.it_value.tv_sec = at;
     // A wall clock that is set later cancels the wait, so it can be taken
     // up again against the new time.
-    timerfd_settime(timer, at ? TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET : 0, &spec, nullptr);
+    timerfd_settime(timer, at ? TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET : 0, &value, nullptr);
 }
 
 // A whole line of digits is a time; "none" clears it; anything else is not
