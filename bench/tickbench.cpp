@@ -20,6 +20,8 @@
 //   tickbench ring vellwake DELAY_MS
 //       the real window with alarm 1 armed for a minute that comes after
 //       DELAY_MS; it then rings through the real sound layer until killed.
+//       Prints "turn T", T being the steady clock's seconds at the alarm
+//       minute's turn, to be set against the first sample heard.
 #include "ReferenceWindow.h"
 #include "app/Form1.h"
 #include "ui/NotifyingCheckBox.h"
@@ -218,6 +220,8 @@ int runPaints(QApplication &app, bool vellwake, long n)
 int runRing(QApplication &app, int delayMs)
 {
     const auto start = Steady::now() + std::chrono::milliseconds(delayMs);
+    std::printf("turn %.6f\n", std::chrono::duration<double>(start.time_since_epoch()).count());
+    std::fflush(stdout);
     const QDateTime due(QDate(2026, 3, 2), QTime(7, 0));
     Form1 form([start, due] {
         return due.addMSecs(
