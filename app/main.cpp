@@ -1,8 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
 #include "app/Form1.h"
+#ifndef Q_OS_WIN
+#include "sound/SdlSound.h"
+#endif
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,5 +53,10 @@ int main(int argc, char *argv[])
     // again, and the main window asks before it closes.
     QObject::connect(&form, &Form1::unloaded, &app, [] { QCoreApplication::exit(0); });
     form.show();
+#ifndef Q_OS_WIN
+    // The audio library loads once the window is up, off the start-up path
+    // and before the first ring needs it.
+    QTimer::singleShot(0, &form, [] { SdlSound::loadInBackground(); });
+#endif
     return app.exec();
 }

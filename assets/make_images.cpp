@@ -453,10 +453,10 @@ int main(int argc, char *argv[])
                                               .arg(kFirstIconResourceId + int(n))),
                         dibs[n]);
 
-    root.mkpath(QStringLiteral("packaging/icons"));
+    root.mkpath(QStringLiteral("assets/icons"));
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         ok &= save(drawIcon(size),
-                   root.filePath(QStringLiteral("packaging/icons/%1x%1.png").arg(size)), "PNG");
+                   root.filePath(QStringLiteral("assets/icons/%1x%1.png").arg(size)), "PNG");
 
     ok &= save(drawClouds(1), root.filePath(QStringLiteral("assets/background.jpg")), "JPEG", 90);
     ok &= save(drawClouds(2), root.filePath(QStringLiteral("assets/background@2x.jpg")), "JPEG",

@@ -5,7 +5,7 @@
 # Regenerates the program's pictures from assets/make_images.cpp:
 #   assets/app.ico                  the application icon, five images
 #   assets/app_icon/*.bin           the same images as Windows resources
-#   packaging/icons/<N>x<N>.png     the same icon for the desktop menu
+#   assets/icons/<N>x<N>.png     the same icon for the desktop menu
 #   assets/background.jpg, @2x      the cloudy background, 400x200 and 800x400
 # Needs a C++ compiler and the Qt 6 development files (tools/packages/run.txt).
 set -euo pipefail

@@ -17,13 +17,16 @@
 //       N ticks of the shown window within one minute, each followed by the
 //       event loop; prints how often the clock and status labels repainted
 //       (none is the goal: nothing they show has changed).
-//   tickbench ring vellwake DELAY_MS
+//   tickbench ring vellwake DELAY_MS [cold]
 //       the real window with alarm 1 armed for a minute that comes after
 //       DELAY_MS; it then rings through the real sound layer until killed.
+//       The audio module loads once the window is up, as the program loads
+//       it, or with "cold" only when the ring needs it.
 //       Prints "turn T", T being the steady clock's seconds at the alarm
 //       minute's turn, to be set against the first sample heard.
 #include "ReferenceWindow.h"
 #include "app/Form1.h"
+#include "sound/SdlSound.h"
 #include "ui/NotifyingCheckBox.h"
 #include "ui/NotifyingLabel.h"
 
@@ -217,7 +220,7 @@ int runPaints(QApplication &app, bool vellwake, long n)
 
 // The real window, armed as the Set Alarms window arms a slot, with a clock
 // that reaches the alarm minute after delayMs; it rings on until killed.
-int runRing(QApplication &app, int delayMs)
+int runRing(QApplication &app, int delayMs, bool cold)
 {
     const auto start = Steady::now() + std::chrono::milliseconds(delayMs);
     std::printf("turn %.6f\n", std::chrono::duration<double>(start.time_since_epoch()).count());
@@ -234,6 +237,8 @@ int runRing(QApplication &app, int delayMs)
     slot->setEnabled(true);
     slot->setValue(1);
     form.show();
+    if (!cold)
+        QTimer::singleShot(0, &form, [] { SdlSound::loadInBackground(); });
     return app.exec();
 }
 
@@ -252,14 +257,14 @@ int main(int argc, char *argv[])
         std::fputs("usage: tickbench ticks vellwake|reference N\n"
                    "       tickbench lag vellwake|reference TURNS PERIOD_MS\n"
                    "       tickbench paints vellwake|reference N\n"
-                   "       tickbench ring vellwake DELAY_MS\n",
+                   "       tickbench ring vellwake DELAY_MS [cold]\n",
                    stderr);
         return 2;
     }
     QApplication app(argc, argv);
     const bool vellwake = std::strcmp(argv[2], "vellwake") == 0;
     if (std::strcmp(argv[1], "ring") == 0)
-        return runRing(app, std::atoi(argv[3]));
+        return runRing(app, std::atoi(argv[3]), argc > 4 && std::strcmp(argv[4], "cold") == 0);
     if (std::strcmp(argv[1], "paints") == 0)
         return runPaints(app, vellwake, std::atol(argv[3]));
     if (std::strcmp(argv[1], "lag") == 0 && argc >= 5)

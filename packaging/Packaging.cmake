@@ -21,6 +21,9 @@ if(NOT WIN32)
     # Not on the PATH: only the program starts it. WakeClient looks for it
     # under the same directory.
     install(TARGETS vellwake-wake RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR}/vellwake)
+    # The audio module, loaded by the program from the same directory. The
+    # package's dependency on SDL comes from it.
+    install(TARGETS vellwake_sound_sdl LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/vellwake)
 endif()
 
 if(WIN32)
@@ -35,7 +38,7 @@ else()
     install(FILES ${CMAKE_CURRENT_LIST_DIR}/${VELLWAKE_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     foreach(size IN LISTS VELLWAKE_HICOLOR_SIZES)
-        install(FILES ${CMAKE_CURRENT_LIST_DIR}/icons/${size}x${size}.png
+        install(FILES ${PROJECT_SOURCE_DIR}/assets/icons/${size}x${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME ${VELLWAKE_APP_ID}.png)
     endforeach()

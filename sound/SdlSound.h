@@ -5,12 +5,13 @@
 // What the SDL sound layer offers beyond the two multimedia functions.
 namespace SdlSound {
 
+// Loads the audio module on a thread of its own, so that the first sound
+// finds it ready and the caller does not wait for it.
+void loadInBackground();
+
 // Stops the sound, closes the device and leaves SDL. The next call starts
 // afresh and reads SDL's environment (driver, output file) again. Runs by
 // itself when the program exits, so no sound outlives it.
 void shutdown();
-
-// Names that play the default sound however they are asked for.
-bool isSystemAlias(const char *name);
 
 } // namespace SdlSound

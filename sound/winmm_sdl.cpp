@@ -1,488 +1,107 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
-// The two multimedia functions where the system has none, built on SDL's
-// audio: one sound at a time, every call replaces it, a null name stops it,
-// and a sound that cannot be had is replaced by the built-in default.
+// The two multimedia functions where the system has none. They hand each call
+// to the audio module, which is loaded on first use or ahead of it, once the
+// window is up: SDL and the libraries it pulls in then cost start-up nothing.
 #include "sound/SdlSound.h"
+#include "sound/SoundLog.h"
+#include "sound/SoundModule.h"
 #include "sound/winmm.h"
 
-#include "DefaultSound.h"
+#include <QFileInfo>
+#include <QLibrary>
 
-#include <SDL.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <mutex>
-#include <optional>
-#include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
-struct Pcm
-{
-    SDL_AudioSpec layout{};
-    std::vector<Uint8> bytes;
-};
-
-// Decodes a whole WAV; frees `rw`. A file with no complete frame fails, so
-// that it falls back to the default sound like any other unusable file.
-bool decode(SDL_RWops *rw, Pcm &out)
-{
-    if (!rw)
-        return false;
-    SDL_AudioSpec layout;
-    Uint8 *buffer = nullptr;
-    Uint32 length = 0;
-    if (!SDL_LoadWAV_RW(rw, 1, &layout, &buffer, &length))
-        return false;
-    const Uint32 frame = SDL_AUDIO_BITSIZE(layout.format) / 8 * layout.channels;
-    if (frame > 0)
-        length -= length % frame;
-    const bool ok = frame > 0 && length > 0;
-    if (ok) {
-        out.layout = layout;
-        out.bytes.assign(buffer, buffer + length);
-    }
-    SDL_FreeWAV(buffer);
-    return ok;
-}
-
-bool decodeDefault(Pcm &out)
-{
-    return decode(SDL_RWFromConstMem(defaultSoundWav, sizeof defaultSoundWav), out);
-}
-
-bool isRegularFile(const std::string &path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string executableDir()
-{
-    char buffer[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0)
-        return {};
-    const std::string path(buffer, std::size_t(n));
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-// A bare name is looked for in the current directory, then beside the
-// program, then in its installed data directory; a path is taken as it is.
-std::string findFile(const std::string &name)
-{
-    if (name.empty())
-        return {};
-    if (name.find('/') != std::string::npos)
-        return isRegularFile(name) ? name : std::string();
-    for (const std::string &dir :
-         {std::string("."), executableDir(), std::string(VELLWAKE_DATADIR)}) {
-        if (dir.empty())
-            continue;
-        const std::string path = dir + '/' + name;
-        if (isRegularFile(path))
-            return path;
-    }
-    return {};
-}
-
-// What a call asks for, as PCM; false when nothing at all is to be played.
-bool resolve(const char *name, DWORD flags, Pcm &out)
-{
-    const bool fallback = !(flags & SND_NODEFAULT);
-    if (flags & SND_FILENAME) {
-        const std::string path = findFile(name);
-        if (!path.empty() && decode(SDL_RWFromFile(path.c_str(), "rb"), out))
-            return true;
-    } else if (SdlSound::isSystemAlias(name)) {
-        // Every system sound is the default sound here.
-        return decodeDefault(out);
-    } else if (!(flags & SND_ALIAS)) {
-        // No type given: an alias first, then a file.
-        const std::string path = findFile(name);
-        if (!path.empty() && decode(SDL_RWFromFile(path.c_str(), "rb"), out))
-            return true;
-    }
-    return fallback && decodeDefault(out);
-}
-
-bool sameFormat(const SDL_AudioSpec &a, const SDL_AudioSpec &b)
-{
-    return a.freq == b.freq && a.format == b.format && a.channels == b.channels;
-}
-
-// About 20 ms of frames, a power of two: short enough for a quick stop,
-// long enough not to starve.
-Uint16 bufferFrames(int freq)
-{
-    Uint16 frames = 256;
-    while (frames < 4096 && frames * 50 < freq)
-        frames *= 2;
-    return frames;
-}
-
-class Player;
-
-// One open device and the sound it plays. The audio thread touches only its
-// own voice, under the device lock, so a device can be closed in the
-// background while the next one starts.
-struct Voice
-{
-    Player *owner = nullptr;
-    SDL_AudioSpec layout{};
-    std::vector<Uint8> pcm;
-    std::size_t pos = 0;
-    bool loop = false;
-    bool playing = false;
-    std::uint64_t generation = 0;
-};
-
-class Player
+class ModuleLoader
 {
 public:
-    ~Player() { shutdown(); }
-
-    static Player &instance()
+    ~ModuleLoader()
     {
-        static Player player;
-        return player;
+        if (m_background.joinable())
+            m_background.join();
     }
 
-    BOOL play(const char *name, DWORD flags)
+    // The module, loaded now if need be; null when it cannot be had, and the
+    // next call tries again.
+    const SoundModule *module()
     {
-        std::unique_lock call(m_call);
-        const std::uint64_t generation = nextGeneration();
-        if (!name) {
-            retireDevice();
-            return 1;
-        }
-        if (!ready() || SDL_GetNumAudioDevices(0) <= 0) {
-            restartAudio();
-            return 0;
-        }
-        if (flags & SND_ASYNC) {
-            // Reading and decoding a long file takes a while, and the caller
-            // (the clock's own thread) must not wait for it.
-            if (!m_loader.joinable())
-                m_loader = std::thread([this] { loadInBackground(); });
-            {
-                std::lock_guard load(m_loadMutex);
-                m_request = Request{name, flags, generation};
-            }
-            m_loadWake.notify_one();
-            return 1;
-        }
-        Pcm pcm;
-        // Decode before touching the device, so the old sound plays on until
-        // the new one takes its place.
-        if (!resolve(name, flags, pcm)) {
-            retireDevice();
-            return 0;
-        }
-        const double seconds = double(pcm.bytes.size())
-                / (double(SDL_AUDIO_BITSIZE(pcm.layout.format) / 8) * pcm.layout.channels
-                   * pcm.layout.freq);
-        if (!start(std::move(pcm), false, generation)) {
-            restartAudio();
-            return 0;
-        }
-        const double tail = double(m_voice->layout.samples) / m_voice->layout.freq;
-        call.unlock();
-        waitUntilHeard(generation, seconds, tail);
-        return 1;
+        std::lock_guard lock(m_mutex);
+        if (!m_module)
+            m_module = load();
+        return m_module;
     }
 
-    UINT deviceCount()
+    const SoundModule *loaded()
     {
-        std::lock_guard call(m_call);
-        if (!ready())
-            return 0;
-        return UINT(std::max(0, SDL_GetNumAudioDevices(0)));
+        std::lock_guard lock(m_mutex);
+        return m_module;
     }
 
-    void shutdown()
+    void loadInBackground()
     {
-        stopLoader();
-        std::lock_guard call(m_call);
-        nextGeneration();
-        retireDevice();
-        joinCloser();
-        if (m_initTried)
-            SDL_Quit();
-        m_initTried = false;
-        m_ready = false;
-    }
-
-    // The audio thread; SDL holds the device lock around it.
-    static void SDLCALL fill(void *userdata, Uint8 *stream, int length)
-    {
-        Voice &v = *static_cast<Voice *>(userdata);
-        const std::size_t wanted = std::size_t(length);
-        std::size_t written = 0;
-        while (written < wanted && v.playing) {
-            const std::size_t n = std::min(wanted - written, v.pcm.size() - v.pos);
-            std::memcpy(stream + written, v.pcm.data() + v.pos, n);
-            v.pos += n;
-            written += n;
-            if (v.pos == v.pcm.size()) {
-                if (v.loop) {
-                    v.pos = 0;
-                } else {
-                    v.playing = false;
-                    v.owner->finished(v.generation);
-                }
-            }
-        }
-        if (written < wanted)
-            std::memset(stream + written, v.layout.silence, wanted - written);
+        std::lock_guard lock(m_mutex);
+        if (m_module || m_background.joinable())
+            return;
+        m_background = std::thread([this] { module(); });
     }
 
 private:
-    static void atExit() { instance().shutdown(); }
-
-    struct Request
+    // Beside the program, as in a build tree, then where the package puts it.
+    static const SoundModule *load()
     {
-        std::string name;
-        DWORD flags;
-        std::uint64_t generation;
-    };
-
-    // The background player's thread: decodes the latest request and starts
-    // it, unless another call has come in the meantime.
-    void loadInBackground()
-    {
-        for (;;) {
-            Request request;
-            {
-                std::unique_lock load(m_loadMutex);
-                m_loadWake.wait(load, [this] { return m_stopLoading || m_request; });
-                if (m_stopLoading)
-                    return;
-                request = std::move(*m_request);
-                m_request.reset();
-            }
-            Pcm pcm;
-            const bool found = resolve(request.name.c_str(), request.flags, pcm);
-            std::lock_guard call(m_call);
-            if (!isCurrent(request.generation))
-                continue;
-            if (!found) {
-                retireDevice();
+        const QString besideProgram = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+        QString error;
+        for (const QString &dir :
+             {QFileInfo(besideProgram).path(), QStringLiteral(VELLWAKE_MODULEDIR)}) {
+            QLibrary library(dir + u'/' + QLatin1String(soundModuleFile));
+            if (!library.load()) {
+                error = library.errorString();
                 continue;
             }
-            if (!start(std::move(pcm), request.flags & SND_LOOP, request.generation))
-                restartAudio();
+            if (auto entry = reinterpret_cast<SoundModuleEntry>(library.resolve(soundModuleEntry)))
+                return entry();
+            error = library.errorString();
         }
+        qCDebug(lcSound) << "no audio module:" << error;
+        return nullptr;
     }
 
-    // Not under m_call: the loader may be waiting for it.
-    void stopLoader()
-    {
-        {
-            std::lock_guard load(m_loadMutex);
-            m_stopLoading = true;
-            m_request.reset();
-        }
-        m_loadWake.notify_all();
-        if (m_loader.joinable())
-            m_loader.join();
-        std::lock_guard load(m_loadMutex);
-        m_stopLoading = false;
-    }
-
-    bool isCurrent(std::uint64_t generation)
-    {
-        std::lock_guard done(m_doneMutex);
-        return m_generation == generation;
-    }
-
-    // SDL's audio starts on first use. If it cannot start (no sound server
-    // yet, a headset not plugged in), the call is a quiet no-op and the next
-    // one tries again: the alarm must not stay silent for the rest of the run.
-    bool ready()
-    {
-        if (m_ready)
-            return true;
-        m_initTried = true;
-        if (!m_atExitSet) {
-            std::atexit(atExit);
-            m_atExitSet = true;
-        }
-        // A file cut short is unusable, not a shorter sound.
-        SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "strict");
-        // SDL would otherwise take SIGINT and SIGTERM for an event loop we
-        // don't run, and the program would no longer end when asked to.
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        m_ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-        return m_ready;
-    }
-
-    // No device could play: leave SDL's audio, so that the next call starts
-    // it again and picks whichever driver and device work by then.
-    void restartAudio()
-    {
-        retireDevice();
-        joinCloser();
-        if (m_ready)
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        m_ready = false;
-    }
-
-    std::uint64_t nextGeneration()
-    {
-        std::lock_guard done(m_doneMutex);
-        ++m_generation;
-        m_done.notify_all();
-        return m_generation;
-    }
-
-    void finished(std::uint64_t generation)
-    {
-        std::lock_guard done(m_doneMutex);
-        m_finished = generation;
-        m_done.notify_all();
-    }
-
-    bool start(Pcm pcm, bool loop, std::uint64_t generation)
-    {
-        // A device lost under us (server restarted, headset unplugged) is
-        // opened afresh rather than fed in silence.
-        const bool alive = m_device && SDL_GetAudioDeviceStatus(m_device) != SDL_AUDIO_STOPPED;
-        if (alive && sameFormat(m_voice->layout, pcm.layout)) {
-            SDL_LockAudioDevice(m_device);
-            m_voice->pcm.swap(pcm.bytes);
-            m_voice->pos = 0;
-            m_voice->loop = loop;
-            m_voice->playing = true;
-            m_voice->generation = generation;
-            SDL_UnlockAudioDevice(m_device);
-            return true; // the old samples are freed outside the lock
-        }
-        retireDevice();
-        // SDL keeps one list of open devices; let the last close finish
-        // before it changes again.
-        joinCloser();
-        auto voice = std::make_unique<Voice>();
-        voice->owner = this;
-        voice->pcm.swap(pcm.bytes);
-        voice->loop = loop;
-        voice->playing = true;
-        voice->generation = generation;
-        // The device takes the sound's own format; SDL converts behind it
-        // when the hardware wants another.
-        SDL_AudioSpec want = pcm.layout;
-        want.samples = bufferFrames(want.freq);
-        want.callback = fill;
-        want.userdata = voice.get();
-        const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &voice->layout, 0);
-        if (device == 0)
-            return false;
-        m_device = device;
-        m_voice = std::move(voice);
-        SDL_PauseAudioDevice(m_device, 0);
-        return true;
-    }
-
-    // Silences the device at once and closes it in the background: closing
-    // waits for the audio thread, which may sit in the sound server for a
-    // while, and a stop should not.
-    void retireDevice()
-    {
-        if (!m_device)
-            return;
-        SDL_LockAudioDevice(m_device);
-        m_voice->playing = false;
-        SDL_UnlockAudioDevice(m_device);
-        joinCloser();
-        m_closer = std::thread([device = m_device, voice = std::move(m_voice)]() mutable {
-            SDL_CloseAudioDevice(device);
-            voice.reset();
-        });
-        m_device = 0;
-    }
-
-    void joinCloser()
-    {
-        if (m_closer.joinable())
-            m_closer.join();
-    }
-
-    // A waiting play returns when its last samples have left the device's
-    // buffer, or at once when another call replaces it. The limit guards
-    // against a device that stops taking samples.
-    void waitUntilHeard(std::uint64_t generation, double seconds, double tail)
-    {
-        using namespace std::chrono;
-        std::unique_lock done(m_doneMutex);
-        const auto limit = duration<double>(seconds + tail + 2.0);
-        m_done.wait_for(done, limit,
-                        [&] { return m_generation != generation || m_finished == generation; });
-        if (m_generation == generation)
-            m_done.wait_for(done, duration<double>(tail),
-                            [&] { return m_generation != generation; });
-    }
-
-    std::mutex m_call; // one caller at a time
-
-    std::thread m_loader;
-    std::mutex m_loadMutex;
-    std::condition_variable m_loadWake;
-    std::optional<Request> m_request;
-    bool m_stopLoading = false;
-    bool m_initTried = false;
-    bool m_ready = false;
-    bool m_atExitSet = false;
-    SDL_AudioDeviceID m_device = 0;
-    std::unique_ptr<Voice> m_voice;
-    std::thread m_closer;
-
-    // Each call is a generation; a waiting caller watches for its own to
-    // finish or be replaced.
-    std::mutex m_doneMutex;
-    std::condition_variable m_done;
-    std::uint64_t m_generation = 0;
-    std::uint64_t m_finished = 0;
+    std::mutex m_mutex;
+    const SoundModule *m_module = nullptr;
+    std::thread m_background;
 };
+
+ModuleLoader loader;
 
 } // namespace
 
 BOOL PlaySoundA(LPCSTR pszSound, HMODULE, DWORD fdwSound)
 {
-    return Player::instance().play(pszSound, fdwSound);
+    const SoundModule *module = loader.module();
+    return module ? module->playSound(pszSound, fdwSound) : 0;
 }
 
 UINT waveOutGetNumDevs()
 {
-    return Player::instance().deviceCount();
+    const SoundModule *module = loader.module();
+    return module ? module->deviceCount() : 0;
 }
 
 namespace SdlSound {
 
-void shutdown()
+void loadInBackground()
 {
-    Player::instance().shutdown();
+    loader.loadInBackground();
 }
 
-bool isSystemAlias(const char *name)
+void shutdown()
 {
-    static const char *const aliases[]
-            = {"SystemDefault",  "SystemAsterisk", "SystemExclamation", "SystemHand",
-               "SystemQuestion", "SystemStart",    "SystemExit",        ".Default"};
-    if (!name)
-        return false;
-    return std::any_of(std::begin(aliases), std::end(aliases),
-                       [name](const char *alias) { return SDL_strcasecmp(name, alias) == 0; });
+    if (const SoundModule *module = loader.loaded())
+        module->shutdown();
 }
 
 } // namespace SdlSound
