@@ -179,6 +179,33 @@ private Q_SLOTS:
         QCOMPARE(rig.observed(expected.contains(u"focus=*")), expected);
     }
 
+    // The clock reads the same in every language, as the alarm captions do.
+    void clockText_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("expected");
+        const QStringList times[] = {{u"0:00"_s, u"12:00 AM"_s},  {u"0:59"_s, u"12:59 AM"_s},
+                                     {u"7:05"_s, u"7:05 AM"_s},   {u"11:59"_s, u"11:59 AM"_s},
+                                     {u"12:00"_s, u"12:00 PM"_s}, {u"13:09"_s, u"1:09 PM"_s},
+                                     {u"23:59"_s, u"11:59 PM"_s}};
+        for (const char *locale : {"en_US", "de_DE", "ar_EG", "zh_CN"})
+            for (const QStringList &t : times)
+                QTest::addRow("%s %s", locale, qPrintable(t[0]))
+                        << QString::fromLatin1(locale) << t[0] << t[1];
+    }
+    void clockText()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, time);
+        QFETCH(QString, expected);
+        QLocale::setDefault(QLocale(locale));
+        Rig rig;
+        rig.run(u"t "_s + time);
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(rig.form.findChild<QLabel *>(u"Label1"_s)->text(), expected);
+    }
+
     // Random clicks, key presses, new alarms and minutes over some days: the
     // buttons follow the sound, and every snooze comes back within 15 minutes.
     void soak()
