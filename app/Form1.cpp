@@ -26,7 +26,8 @@ namespace {
 const QColor black(0, 0, 0);
 const QColor red(255, 0, 0);
 
-// The alarm check must go on when one of its steps fails.
+// The alarm check must go on when the sound fails: the snooze button and the
+// status still show that the alarm is due.
 template<typename Step> void guarded(Step step)
 {
     try {
@@ -155,10 +156,10 @@ void Form1::Timer1_Timer()
 void Form1::startRinging(const QString &slotNumber)
 {
     guarded([&] { soundPlayer->playSoundFile(Sound::True, Sound::True); });
-    guarded([&] { ui->Command3->setEnabled(true); });
-    guarded([&] { ui->Command3->setFocus(); });
-    guarded([&] { ui->Command1->setEnabled(false); });
-    guarded([&] { ringingAlarm = slotNumber; });
+    ui->Command3->setEnabled(true);
+    ui->Command3->setFocus();
+    ui->Command1->setEnabled(false);
+    ringingAlarm = slotNumber;
 }
 
 void Form1::Label1_Change()
@@ -170,13 +171,13 @@ void Form1::Label1_Change()
         startRinging(QStringLiteral("2"));
     if (snoozeTime == shown) {
         guarded([&] { soundPlayer->playSoundFile(Sound::True, Sound::True); });
-        guarded([&] { ui->Command3->setEnabled(true); });
-        guarded([&] { ui->Command3->setFocus(); });
-        guarded([&] { snoozeTime.clear(); });
+        ui->Command3->setEnabled(true);
+        ui->Command3->setFocus();
+        snoozeTime.clear();
     }
     // Each minute turn also follows a wall clock that was set or a time zone
     // that changed.
-    guarded([&] { updateWakeTime(); });
+    updateWakeTime();
 }
 
 void Form1::Command3_Click()
