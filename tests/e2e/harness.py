@@ -38,9 +38,11 @@ class Desktop:
         self.dir = tempfile.mkdtemp(prefix="vw-")  # short: socket paths must fit
         self.run, self.home, self.cwd = (os.path.join(self.dir, d) for d in ("run", "home", "cwd"))
         [os.makedirs(d, mode=0o700) for d in (self.run, self.home, self.cwd, self.run + "/pulse")]
-        # A copy alone: the sound files beside the built binary would hide the
-        # ones a row lays out in the working directory.
+        # A copy, with the audio module it loads from beside itself: the sound
+        # files beside the built binary would hide the ones a row lays out in
+        # the working directory.
         self.binary = shutil.copy2(binary, self.dir)
+        shutil.copy2(os.path.join(os.path.dirname(binary), "vellwake-sound.so"), self.dir)
         self.clock_file, self.tz = os.path.join(self.dir, "clock"), "Europe/Berlin"
         self.procs, self.app, self.sound = [], None, []
         self.set_clock(clock)
