@@ -12,8 +12,11 @@ if(WIN32)
     # The program file's icon (group 1) and version information.
     enable_language(RC)
     target_sources(vellwake PRIVATE ${PROJECT_SOURCE_DIR}/assets/app.rc)
-    set_property(SOURCE ${PROJECT_SOURCE_DIR}/assets/app.rc APPEND PROPERTY
-        COMPILE_DEFINITIONS VELLWAKE_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+    set_property(SOURCE ${PROJECT_SOURCE_DIR}/assets/app.rc TARGET_DIRECTORY vellwake
+        APPEND PROPERTY COMPILE_DEFINITIONS
+        VELLWAKE_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+        VELLWAKE_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+        VELLWAKE_VERSION_PATCH=${PROJECT_VERSION_PATCH})
 endif()
 
 install(TARGETS vellwake RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
