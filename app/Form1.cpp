@@ -7,6 +7,7 @@
 #include "ui/Launcher.h"
 #include "ui/LayoutFont.h"
 #include "ui/MsgBox.h"
+#include "ui/Picture.h"
 #include "ui/WindowFocus.h"
 #include "ui_Form1.h"
 #include "wake/WakeClient.h"
@@ -50,13 +51,13 @@ QPixmap backgroundPicture(qreal devicePixelRatio)
 {
     // A picture drawn at twice the size keeps it sharp on dense screens.
     if (devicePixelRatio > 1.0) {
-        QPixmap sharp(QStringLiteral(":/assets/background@2x.jpg"));
+        QPixmap sharp = readPicture(QStringLiteral(":/assets/background@2x.jpg"), "jpeg");
         if (!sharp.isNull()) {
             sharp.setDevicePixelRatio(2.0);
             return sharp;
         }
     }
-    return QPixmap(QStringLiteral(":/assets/background.jpg"));
+    return readPicture(QStringLiteral(":/assets/background.jpg"), "jpeg");
 }
 
 } // namespace
@@ -73,7 +74,8 @@ Form1::Form1(Clock now, QWidget *parent)
                    | Qt::WindowCloseButtonHint);
     QIcon icon;
     for (const char *size : {"16", "32", "48"})
-        icon.addFile(QStringLiteral(":/assets/icon-%1.png").arg(QLatin1String(size)));
+        icon.addPixmap(readPicture(QStringLiteral(":/assets/icon-%1.png").arg(QLatin1String(size)),
+                                   "png"));
     setWindowIcon(icon);
     ui->Image1->setPixmap(backgroundPicture(devicePixelRatioF()));
     QPalette slotPalette = ui->Check1->palette();

@@ -206,6 +206,17 @@ private Q_SLOTS:
         QCOMPARE(rig.form.findChild<QLabel *>(u"Label1"_s)->text(), expected);
     }
 
+    // The pictures are read without Qt guessing their format: a wrong guess
+    // would leave them empty.
+    void pictures()
+    {
+        Rig rig;
+        const QList<QSize> icons = rig.form.windowIcon().availableSizes();
+        QCOMPARE(icons, (QList<QSize>{{16, 16}, {32, 32}, {48, 48}}));
+        const QPixmap background = rig.form.findChild<QLabel *>(u"Image1"_s)->pixmap();
+        QCOMPARE(background.deviceIndependentSize(), QSizeF(400, 200));
+    }
+
     // Random clicks, key presses, new alarms and minutes over some days: the
     // buttons follow the sound, and every snooze comes back within 15 minutes.
     void soak()
