@@ -41,6 +41,9 @@ int localOffsetAt(qint64 secs)
 std::optional<QDateTime> WakeTime::next(const QDateTime &now, const QStringList &armedCaptions,
                                         const QString &snoozeText)
 {
+    // Nothing armed is the program's start: no table of clock texts for it.
+    if (armedCaptions.isEmpty() && snoozeText.isEmpty())
+        return std::nullopt;
     const QDateTime local = now.toLocalTime();
     // The display turns only at minute starts, so the current minute is past.
     const qint64 minuteStart = local.toSecsSinceEpoch() - local.time().second();
