@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
 #include "app/Form1.h"
+#include "ui/FontConfigWarmUp.h"
 #ifndef Q_OS_WIN
 #include "sound/SdlSound.h"
 #endif
@@ -38,6 +39,7 @@ int main(int argc, char *argv[])
                    stderr);
         return 1;
     }
+    FontConfigWarmUp fonts;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellwake"));
     QApplication::setApplicationVersion(QStringLiteral(VELLWAKE_VERSION_STRING));
@@ -47,6 +49,7 @@ int main(int argc, char *argv[])
     // last ordinary window (a message box, the Set Alarms window) must not
     // quit, since the tool window does not count as one.
     app.setQuitOnLastWindowClosed(false);
+    fonts.wait();
     Form1 form;
     // A tool window does not end the program by itself when it closes.
     // exit() rather than quit(): quit() would first ask every window to close
