@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/Form1.h"
 #include "ui/FontConfigWarmUp.h"
+#include "ui/ProgramStyle.h"
 #ifndef Q_OS_WIN
 #include "sound/SdlSound.h"
 #endif
@@ -41,6 +42,7 @@ int main(int argc, char *argv[])
     }
     FontConfigWarmUp fonts;
     QApplication app(argc, argv);
+    QApplication::setStyle(new ProgramStyle);
     QApplication::setApplicationName(QStringLiteral("Vellwake"));
     QApplication::setApplicationVersion(QStringLiteral(VELLWAKE_VERSION_STRING));
     // Lets the desktop match the window with its menu entry and icon.
