@@ -6,6 +6,8 @@
 // (SDL_AUDIODRIVER, PULSE_SERVER...).
 #include "sound/winmm.h"
 
+#include <QCoreApplication>
+
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -67,8 +69,10 @@ std::string tone(const std::string &path, int rate, int channels, double seconds
 
 } // namespace
 
-int main()
+int main(int argc, char *argv[])
 {
+    // The sound layer finds its audio module beside the program.
+    QCoreApplication app(argc, argv);
     const std::string dir = "/tmp/vellwake-latency-" + std::to_string(::getpid());
     std::filesystem::create_directories(dir);
     const std::string a = tone(dir + "/a.wav", 44100, 2, 2.0, 440);

@@ -1,10 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
-// The player behind the module's entry point: the device, looping,
-// replacing and stopping, and the thread that decodes a sound the caller
-// does not wait for.
-#include "sound/SdlPlayer.h"
-
+// The player behind the module's entry point, one sound at a time on SDL's
+// audio: the device, looping, replacing and stopping (a null name), the
+// thread that decodes a sound the caller does not wait for, and the waiting
+// play that returns once its sound has been heard.
 #include "sound/SoundFile.h"
 #include "sound/SoundLog.h"
 #include "sound/SoundModule.h"
@@ -370,28 +369,10 @@ private:
 
 } // namespace
 
-namespace SdlPlayer {
-
-BOOL playSound(LPCSTR name, DWORD flags)
-{
-    return Player::instance().play(name, flags);
-}
-
-UINT deviceCount()
-{
-    return Player::instance().deviceCount();
-}
-
-void shutdown()
-{
-    Player::instance().shutdown();
-}
-
-} // namespace SdlPlayer
-
 extern "C" Q_DECL_EXPORT const SoundModule *vellwake_sound_module()
 {
-    static const SoundModule module{SdlPlayer::playSound, SdlPlayer::deviceCount,
-                                    SdlPlayer::shutdown};
+    static const SoundModule module{
+            [](LPCSTR name, DWORD flags) { return Player::instance().play(name, flags); },
+            [] { return Player::instance().deviceCount(); }, [] { Player::instance().shutdown(); }};
     return &module;
 }

@@ -8,7 +8,7 @@
 #include "sound/SoundModule.h"
 #include "sound/winmm.h"
 
-#include <QFileInfo>
+#include <QCoreApplication>
 #include <QLibrary>
 
 #include <mutex>
@@ -53,10 +53,9 @@ private:
     // Beside the program, as in a build tree, then where the package puts it.
     static const SoundModule *load()
     {
-        const QString besideProgram = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
         QString error;
         for (const QString &dir :
-             {QFileInfo(besideProgram).path(), QStringLiteral(VELLWAKE_MODULEDIR)}) {
+             {QCoreApplication::applicationDirPath(), QStringLiteral(VELLWAKE_MODULEDIR)}) {
             QLibrary library(dir + u'/' + QLatin1String(soundModuleFile));
             if (!library.load()) {
                 error = library.errorString();
