@@ -1,8 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
 #include "app/Form1.h"
-#include "ui/FontConfigWarmUp.h"
-#include "ui/ProgramStyle.h"
 #ifndef Q_OS_WIN
 #include "sound/SdlSound.h"
 #endif
@@ -40,9 +38,7 @@ int main(int argc, char *argv[])
                    stderr);
         return 1;
     }
-    FontConfigWarmUp fonts;
     QApplication app(argc, argv);
-    QApplication::setStyle(new ProgramStyle);
     QApplication::setApplicationName(QStringLiteral("Vellwake"));
     QApplication::setApplicationVersion(QStringLiteral(VELLWAKE_VERSION_STRING));
     // Lets the desktop match the window with its menu entry and icon.
@@ -51,7 +47,6 @@ int main(int argc, char *argv[])
     // last ordinary window (a message box, the Set Alarms window) must not
     // quit, since the tool window does not count as one.
     app.setQuitOnLastWindowClosed(false);
-    fonts.wait();
     Form1 form;
     // A tool window does not end the program by itself when it closes.
     // exit() rather than quit(): quit() would first ask every window to close
