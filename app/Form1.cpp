@@ -2,18 +2,19 @@
 // SPDX-License-Identifier: MIT
 #include "app/Form1.h"
 
-#include "app/ClockText.h"
+#include "app/Picture.h"
+#include "app/WindowFocus.h"
+#include "base/ClockText.h"
+#include "base/DueMinute.h"
 #include "set_alarms/Form2.h"
-#include "ui/Launcher.h"
 #include "ui/LayoutFont.h"
 #include "ui/MsgBox.h"
-#include "ui/Picture.h"
-#include "ui/WindowFocus.h"
+#include "ui/ToolWindow.h"
 #include "ui_Form1.h"
 #include "wake/WakeClient.h"
-#include "wake/WakeTime.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QPixmap>
 #include <QTimer>
 
@@ -37,14 +38,9 @@ template<typename Step> void guarded(Step step)
     }
 }
 
-// Due: armed, and the caption begins and ends as the displayed text does.
 bool isDue(const QCheckBox *slot, const QString &shown)
 {
-    if (!slot->isChecked())
-        return false;
-    const QString caption = slot->text();
-    const QStringView t(shown), c(caption);
-    return t.left(5) == c.left(5) && t.right(2) == c.right(2);
+    return slot->isChecked() && captionMatches(shown, slot->text());
 }
 
 QPixmap backgroundPicture(qreal devicePixelRatio)
@@ -70,8 +66,6 @@ Form1::Form1(Clock now, QWidget *parent)
 {
     substituteLayoutFont();
     ui->setupUi(this);
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
     QIcon icon;
     for (const char *size : {"16", "32", "48"})
         icon.addPixmap(readPicture(QStringLiteral(":/assets/icon-%1.png").arg(QLatin1String(size)),
@@ -83,7 +77,7 @@ Form1::Form1(Clock now, QWidget *parent)
     slotPalette.setColor(QPalette::Inactive, QPalette::WindowText, black);
     ui->Check1->setPalette(slotPalette);
     adjustSize();
-    setFixedSize(size());
+    makeFixedToolWindow(this);
 
     m_focus = new WindowFocus(this);
     Timer1 = new QTimer(this);
@@ -222,7 +216,7 @@ void Form1::updateWakeTime()
         if (slot->value() == 1)
             armed.append(slot->text());
     }
-    m_wake->setWakeTime(WakeTime::next(m_now(), armed, snoozeTime));
+    m_wake->setWakeTime(nextDueMinute(m_now(), armed, snoozeTime));
 }
 
 void Form1::Command1_Click()
@@ -250,7 +244,7 @@ void Form1::about_Click()
     const MsgBox::Answer answer = MsgBox::show(text, MsgBox::OkCancel);
     m_focus->restore();
     if (answer == MsgBox::Ok)
-        Launcher::openUrl(QUrl(website));
+        QDesktopServices::openUrl(QUrl(website));
 }
 
 void Form1::closeEvent(QCloseEvent *event)

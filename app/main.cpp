@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/Form1.h"
 #ifndef Q_OS_WIN
-#include "sound/SdlSound.h"
+#include "sound/SoundModuleLoader.h"
 #endif
 
 #include <QApplication>
@@ -56,7 +56,7 @@ int main(int argc, char *argv[])
 #ifndef Q_OS_WIN
     // The audio library loads once the window is up, off the start-up path
     // and before the first ring needs it.
-    QTimer::singleShot(0, &form, [] { SdlSound::loadInBackground(); });
+    QTimer::singleShot(0, &form, [] { SoundModuleLoader::loadInBackground(); });
 #endif
     return app.exec();
 }

@@ -26,7 +26,7 @@
 //       minute's turn, to be set against the first sample heard.
 #include "ReferenceWindow.h"
 #include "app/Form1.h"
-#include "sound/SdlSound.h"
+#include "sound/SoundModuleLoader.h"
 #include "ui/NotifyingCheckBox.h"
 #include "ui/NotifyingLabel.h"
 
@@ -238,7 +238,7 @@ int runRing(QApplication &app, int delayMs, bool cold)
     slot->setValue(1);
     form.show();
     if (!cold)
-        QTimer::singleShot(0, &form, [] { SdlSound::loadInBackground(); });
+        QTimer::singleShot(0, &form, [] { SoundModuleLoader::loadInBackground(); });
     return app.exec();
 }
 

@@ -2,11 +2,12 @@
 // SPDX-License-Identifier: MIT
 #include "set_alarms/Form2.h"
 
+#include "set_alarms/AccessibleWindow.h"
 #include "set_alarms/TimeFieldRules.h"
 #include "ui/KeyFilterLineEdit.h"
 #include "ui/LayoutFont.h"
 #include "ui/NotifyingCheckBox.h"
-#include "ui/AccessibleWindow.h"
+#include "ui/ToolWindow.h"
 #include "ui_Form2.h"
 
 #include <QCloseEvent>
@@ -38,8 +39,6 @@ Form2::Form2(NotifyingCheckBox *alarmSlot1, NotifyingCheckBox *alarmSlot2, QWidg
     exposeAsWindowToAccessibility();
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
     // An empty icon would fall back to the application's; this one shows nothing.
     QPixmap noIcon(16, 16);
     noIcon.fill(Qt::transparent);
@@ -57,7 +56,7 @@ Form2::Form2(NotifyingCheckBox *alarmSlot1, NotifyingCheckBox *alarmSlot2, QWidg
         p.setColor(QPalette::Base, p.color(QPalette::Button));
         field->setPalette(p);
     }
-    setFixedSize(size());
+    makeFixedToolWindow(this);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 

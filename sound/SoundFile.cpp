@@ -2,12 +2,14 @@
 // SPDX-License-Identifier: MIT
 #include "sound/SoundFile.h"
 
+#include "base/ProgramFiles.h"
 #include "sound/SoundLog.h"
 
 #include "DefaultSound.h"
 
+#include <QFile>
+
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -51,28 +53,18 @@ bool isRegularFile(const std::string &path)
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string executableDir()
-{
-    char buffer[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0)
-        return {};
-    const std::string path(buffer, std::size_t(n));
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 std::string findFile(const std::string &name)
 {
     if (name.empty())
         return {};
     if (name.find('/') != std::string::npos)
         return isRegularFile(name) ? name : std::string();
-    for (const std::string &dir :
-         {std::string("."), executableDir(), std::string(VELLWAKE_DATADIR)}) {
-        if (dir.empty())
-            continue;
-        const std::string path = dir + '/' + name;
+    // The current directory first: a user's own sound there wins.
+    const QString bare = QFile::decodeName(name.c_str());
+    const QStringList candidates = QStringList{QStringLiteral("./") + bare}
+            + programFileCandidates(bare, QStringLiteral(VELLWAKE_DATADIR));
+    for (const QString &candidate : candidates) {
+        const std::string path = QFile::encodeName(candidate).toStdString();
         if (isRegularFile(path))
             return path;
     }

@@ -4,7 +4,6 @@
 #include "app/Form1.h"
 #include "support/FakeSoundPlatform.h"
 #include "support/TestClock.h"
-#include "ui/Launcher.h"
 #include "ui/MsgBox.h"
 
 #include <QtTest>
@@ -13,6 +12,16 @@
 #include <random>
 
 using namespace Qt::StringLiterals;
+
+// Stands in for the browser: records the addresses it is asked to open.
+class Browser : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList *opened = nullptr;
+public Q_SLOTS:
+    void open(const QUrl &url) { *opened << url.toString(); }
+};
 
 namespace {
 
@@ -33,6 +42,7 @@ struct Rig
                 *command3 = form.findChild<QPushButton *>(u"Command3"_s);
     QStringList asked; // message boxes and launches, in order
     MsgBox::Answer answer = MsgBox::Cancel;
+    Browser browser;
 
     Rig()
     {
@@ -44,10 +54,16 @@ struct Rig
                                                                                         : r.prompt);
             return answer;
         });
-        Launcher::setHandler([this](const QUrl &url) { asked << url.toString(); });
+        browser.opened = &asked;
+        QDesktopServices::setUrlHandler(u"https"_s, &browser, "open");
         form.show();
         QApplication::setActiveWindow(&form);
         QVERIFY(QTest::qWaitForWindowActive(&form));
+    }
+    ~Rig()
+    {
+        QDesktopServices::unsetUrlHandler(u"https"_s);
+        MsgBox::setHandler({});
     }
     void tick(const QDateTime &t) { *clock.now = t, form.Timer1_Timer(); }
 

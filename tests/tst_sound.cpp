@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 // The sound player through a recording platform, and the SDL layer heard
 // through SDL's disk driver, which writes every sample it plays to a file.
-#include "sound/SdlSound.h"
+#include "sound/SoundModuleLoader.h"
 #include "sound/csSoundPlayerLibrary.h"
 #include "support/FakeSoundPlatform.h"
 #include "ui/MsgBox.h"
@@ -67,7 +67,7 @@ class TestSound : public QObject
     // '*' looped: at least once in full, then cut anywhere), then silence.
     QString heard(const QString &expected)
     {
-        SdlSound::shutdown(); // closes the output file
+        SoundModuleLoader::shutdown(); // closes the output file
         QFile::remove(m_besideProgram);
         QFile::remove(m_bare);
         QFile f(m_out);
@@ -105,7 +105,7 @@ private Q_SLOTS:
     }
     void init()
     {
-        SdlSound::shutdown();
+        SoundModuleLoader::shutdown();
         QFile::remove(m_out);
         qputenv("SDL_AUDIODRIVER", "disk");
         qputenv("SDL_DISKAUDIOFILE", "heard.raw"); // in the current directory

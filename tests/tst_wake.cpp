@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
-#include "wake/WakeTime.h"
+#include "base/DueMinute.h"
 
 #include <QDir>
 #include <QProcess>
@@ -75,7 +75,7 @@ private Q_SLOTS:
         qputenv("TZ", f[1] == u"B" ? "Europe/Berlin" : "America/New_York");
         tzset();
         auto at = [](const QString &t) { return QDateTime::fromString("2026-" + t, Qt::ISODate); };
-        const auto got = WakeTime::next(at(f[2]), f[3].split(u',', Qt::SkipEmptyParts), f[4]);
+        const auto got = nextDueMinute(at(f[2]), f[3].split(u',', Qt::SkipEmptyParts), f[4]);
         QCOMPARE(got.value_or(QDateTime()), at(f[5])); // invalid: none
     }
 

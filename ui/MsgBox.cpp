@@ -1,7 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
 #include "ui/MsgBox.h"
-#include "ui/Seam.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -9,16 +8,26 @@
 
 namespace MsgBox {
 
+namespace {
+
+Handler &handler()
+{
+    static Handler installed;
+    return installed;
+}
+
+} // namespace
+
 void setHandler(Handler h)
 {
-    seamHandler<Handler>() = std::move(h);
+    handler() = std::move(h);
 }
 
 Answer show(const QString &prompt, Buttons buttons, Icon icon, const QString &title)
 {
     Request request{prompt, title.isEmpty() ? QStringLiteral("Vellwake") : title, buttons, icon};
-    if (seamHandler<Handler>())
-        return seamHandler<Handler>()(request);
+    if (handler())
+        return handler()(request);
 
     QMessageBox box(icon == Critical ? QMessageBox::Critical : QMessageBox::NoIcon, request.title,
                     request.prompt);

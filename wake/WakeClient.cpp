@@ -5,7 +5,8 @@
 #ifdef Q_OS_WIN
 #include "wake/WaitableTimer.h"
 #else
-#include <QCoreApplication>
+#include "base/ProgramFiles.h"
+
 #include <QFileInfo>
 #include <QProcess>
 #endif
@@ -21,14 +22,13 @@ const QString helperName = QStringLiteral("vellwake-wake");
 // said why on the standard error it shares with the program.
 constexpr int helperNoPermission = 3;
 
-// Beside the program in a build tree, in the library directory once installed.
 QString findHelper()
 {
-    for (const QString &dir :
-         {QCoreApplication::applicationDirPath(), QStringLiteral(VELLWAKE_HELPERDIR)}) {
-        const QFileInfo file(dir + u'/' + helperName);
+    for (const QString &path :
+         programFileCandidates(helperName, QStringLiteral(VELLWAKE_HELPERDIR))) {
+        const QFileInfo file(path);
         if (file.isFile() && file.isExecutable())
-            return file.filePath();
+            return path;
     }
     return {};
 }

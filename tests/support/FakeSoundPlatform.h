@@ -26,5 +26,6 @@ struct FakeSoundPlatform final : SoundPlatform
         return 1;
     }
     UINT waveOutGetNumDevs() override { return devices; }
+
     int stops() const { return int(calls.count(QStringLiteral("null 0 0"))); }
 };

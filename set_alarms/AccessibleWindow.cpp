@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
-#include "ui/AccessibleWindow.h"
+#include "set_alarms/AccessibleWindow.h"
 
 #include <QAccessibleWidget>
 #include <QWidget>

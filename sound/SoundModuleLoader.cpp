@@ -3,12 +3,13 @@
 // The two multimedia functions where the system has none. They hand each call
 // to the audio module, which is loaded on first use or ahead of it, once the
 // window is up: SDL and the libraries it pulls in then cost start-up nothing.
-#include "sound/SdlSound.h"
+#include "sound/SoundModuleLoader.h"
+
+#include "base/ProgramFiles.h"
 #include "sound/SoundLog.h"
 #include "sound/SoundModule.h"
 #include "sound/winmm.h"
 
-#include <QCoreApplication>
 #include <QLibrary>
 
 #include <mutex>
@@ -50,13 +51,12 @@ public:
     }
 
 private:
-    // Beside the program, as in a build tree, then where the package puts it.
     static const SoundModule *load()
     {
         QString error;
-        for (const QString &dir :
-             {QCoreApplication::applicationDirPath(), QStringLiteral(VELLWAKE_MODULEDIR)}) {
-            QLibrary library(dir + u'/' + QLatin1String(soundModuleFile));
+        for (const QString &path : programFileCandidates(QLatin1String(soundModuleFile),
+                                                         QStringLiteral(VELLWAKE_MODULEDIR))) {
+            QLibrary library(path);
             if (!library.load()) {
                 error = library.errorString();
                 continue;
@@ -90,12 +90,13 @@ UINT waveOutGetNumDevs()
     return module ? module->deviceCount() : 0;
 }
 
-namespace SdlSound {
+namespace SoundModuleLoader {
 
 void loadInBackground()
 {
     loader.loadInBackground();
 }
+
 
 void shutdown()
 {
@@ -103,4 +104,4 @@ void shutdown()
         module->shutdown();
 }
 
-} // namespace SdlSound
+} // namespace SoundModuleLoader

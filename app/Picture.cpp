@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
-#include "ui/Picture.h"
+#include "app/Picture.h"
 
 #include <QImageReader>
 

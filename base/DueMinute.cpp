@@ -1,6 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
-#include "wake/WakeTime.h"
+#include "base/DueMinute.h"
+
+#include "base/ClockText.h"
 
 #include <QList>
 #include <QTime>
@@ -20,15 +22,10 @@ const std::array<QString, minutesPerDay> &dayTexts()
     static const auto texts = [] {
         std::array<QString, minutesPerDay> t;
         for (int m = 0; m < minutesPerDay; ++m)
-            t[m] = QTime(m / 60, m % 60).toString(u"h:mm AP");
+            t[m] = clockText(QTime(m / 60, m % 60));
         return t;
     }();
     return texts;
-}
-
-bool captionMatches(QStringView shown, QStringView caption)
-{
-    return shown.left(5) == caption.left(5) && shown.right(2) == caption.right(2);
 }
 
 int localOffsetAt(qint64 secs)
@@ -38,8 +35,8 @@ int localOffsetAt(qint64 secs)
 
 } // namespace
 
-std::optional<QDateTime> WakeTime::next(const QDateTime &now, const QStringList &armedCaptions,
-                                        const QString &snoozeText)
+std::optional<QDateTime> nextDueMinute(const QDateTime &now, const QStringList &armedCaptions,
+                                       const QString &snoozeText)
 {
     // Nothing armed is the program's start: no table of clock texts for it.
     if (armedCaptions.isEmpty() && snoozeText.isEmpty())
