@@ -135,6 +135,9 @@ void Form1::Timer1_Timer()
     static const QString snoozing = QStringLiteral("*** snoooozing *** ");
     static const QString pressSpace = QStringLiteral("*** Press the SPACE Bar to SNOOOOZE ***");
     static const QString noAlarm = QStringLiteral("*** ALERT: No Alarm is currently set ***");
+    static const QString noModule = QStringLiteral("*** NO SOUND: audio module missing ***");
+    static const QString noOutput = QStringLiteral("*** NO SOUND: no audio output found ***");
+    SoundProblem problem = SoundProblem::None;
     if (!snoozeTime.isEmpty()) {
         ui->Label3->setForeColor(black);
         ui->Label3->setText(snoozing);
@@ -144,6 +147,10 @@ void Form1::Timer1_Timer()
     } else if (ui->Check1->value() == 0 && ui->Check2->value() == 0) {
         ui->Label3->setForeColor(red);
         ui->Label3->setText(noAlarm);
+    } else if (problem = soundPlayer->soundProblem(); problem != SoundProblem::None) {
+        // An armed alarm that nothing could be heard from must not look fine.
+        ui->Label3->setForeColor(red);
+        ui->Label3->setText(problem == SoundProblem::NoAudioModule ? noModule : noOutput);
     } else {
         ui->Label3->setText(QString());
     }
@@ -172,8 +179,9 @@ void Form1::Label1_Change()
         snoozeTime.clear();
     }
     // Each minute turn also follows a wall clock that was set or a time zone
-    // that changed.
+    // that changed, and looks again whether the armed alarms can be heard.
     updateWakeTime();
+    checkSoundWhileArmed();
 }
 
 void Form1::Command3_Click()
@@ -201,12 +209,21 @@ void Form1::Check1_Click()
 {
     disarm(ui->Check1->value(), QStringLiteral("1"));
     updateWakeTime();
+    checkSoundWhileArmed();
 }
 
 void Form1::Check2_Click()
 {
     disarm(ui->Check2->value(), QStringLiteral("2"));
     updateWakeTime();
+    checkSoundWhileArmed();
+}
+
+void Form1::checkSoundWhileArmed()
+{
+    // The load writes the clock before the player exists; nothing is armed then.
+    if (soundPlayer && (ui->Check1->value() == 1 || ui->Check2->value() == 1))
+        soundPlayer->checkSoundOutput();
 }
 
 void Form1::updateWakeTime()

@@ -58,6 +58,7 @@ private:
     void startRinging(const QString &slotNumber);
     void disarm(int slotValue, const QString &slotNumber);
     void updateWakeTime();
+    void checkSoundWhileArmed();
 
     std::unique_ptr<Ui::Form1> ui;
     QTimer *Timer1 = nullptr;

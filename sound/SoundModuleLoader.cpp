@@ -97,6 +97,12 @@ void loadInBackground()
     loader.loadInBackground();
 }
 
+void checkOutput() { }
+
+SoundProblem outputProblem()
+{
+    return SoundProblem::None;
+}
 
 void shutdown()
 {

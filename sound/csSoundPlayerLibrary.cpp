@@ -36,6 +36,16 @@ csSoundPlayerLibrary::Integer csSoundPlayerLibrary::numberOfSoundCards() const
     return SoundFlags::deviceCount(SoundPlatform::current().waveOutGetNumDevs());
 }
 
+void csSoundPlayerLibrary::checkSoundOutput()
+{
+    SoundPlatform::current().checkOutput();
+}
+
+SoundProblem csSoundPlayerLibrary::soundProblem() const
+{
+    return SoundPlatform::current().outputProblem();
+}
+
 void csSoundPlayerLibrary::setSoundPath(const QString &file)
 {
     if (file.isEmpty()) {

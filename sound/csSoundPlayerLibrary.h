@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "sound/SoundProblem.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -26,6 +28,12 @@ public:
     // Both throw std::overflow_error for a device count above 32767.
     Boolean soundCardInstalled() const;
     Integer numberOfSoundCards() const;
+
+    // Whether an alarm can be heard at all: checkSoundOutput() asks the sound
+    // layer to look again and returns at once; soundProblem() is what it last
+    // found, without waiting.
+    void checkSoundOutput();
+    SoundProblem soundProblem() const;
 
     // An empty text is refused with a message box; the old path stays.
     void setSoundPath(const QString &file);

@@ -13,6 +13,8 @@ struct FakeSoundPlatform final : SoundPlatform
     QStringList calls;
     bool looping = false;
     UINT devices = 1;
+    SoundProblem problem = SoundProblem::None;
+    int checks = 0;
 
     FakeSoundPlatform() { SoundPlatform::setCurrent(this); }
     ~FakeSoundPlatform() override { SoundPlatform::setCurrent(nullptr); }
@@ -26,6 +28,7 @@ struct FakeSoundPlatform final : SoundPlatform
         return 1;
     }
     UINT waveOutGetNumDevs() override { return devices; }
-
+    void checkOutput() override { ++checks; }
+    SoundProblem outputProblem() override { return problem; }
     int stops() const { return int(calls.count(QStringLiteral("null 0 0"))); }
 };
