@@ -3,7 +3,6 @@
 #include "set_alarms/Form2.h"
 
 #include "set_alarms/AccessibleWindow.h"
-#include "set_alarms/TimeFieldRules.h"
 #include "ui/KeyFilterLineEdit.h"
 #include "ui/LayoutFont.h"
 #include "ui/NotifyingCheckBox.h"
@@ -17,13 +16,67 @@
 #include <QPixmap>
 #include <QScreen>
 
-using namespace TimeFieldRules;
+#include <algorithm>
 
 namespace {
+
+// The largest hour and minute the fields keep.
+constexpr int hourLimit = 12;
+constexpr int minuteLimit = 59;
 
 QString firstCharacter(const QString &text)
 {
     return text.left(1);
+}
+
+// The key filter: control codes and digits pass, every other character
+// becomes 0 and is dropped.
+int filterKey(int keyAscii)
+{
+    if (keyAscii < 32)
+        return keyAscii;
+    if (keyAscii >= '0' && keyAscii <= '9')
+        return keyAscii;
+    return 0;
+}
+
+bool isWholeNumber(QStringView text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c >= u'0' && c <= u'9';
+    });
+}
+
+// A non-empty text whose number is above the limit. Pasted text that is not a
+// whole number counts as above it, so it is corrected like any wrong entry.
+bool exceedsLimit(QStringView text, int limit)
+{
+    if (text.isEmpty())
+        return false;
+    if (!isWholeNumber(text))
+        return true;
+    // Read digit by digit and stop once past the limit, so no length of
+    // text can overflow.
+    long long number = 0;
+    for (QChar c : text) {
+        number = number * 10 + (c.unicode() - u'0');
+        if (number > limit)
+            return true;
+    }
+    return false;
+}
+
+bool isCompleteAlarm(const KeyFilterLineEdit *hour, const KeyFilterLineEdit *minute)
+{
+    const bool minuteFull = minute->text().size() == minute->maxLength();
+    // An hour of "1" may still take a second digit, so it is never full.
+    const bool hourDone = hour->text().size() == hour->maxLength() || hour->text() == u"1";
+    return minuteFull && hourDone;
+}
+
+bool isEmptyAlarm(const KeyFilterLineEdit *hour, const KeyFilterLineEdit *minute)
+{
+    return hour->text().isEmpty() && minute->text().isEmpty();
 }
 
 } // namespace
@@ -228,9 +281,9 @@ void Form2::minuteRules(KeyFilterLineEdit *minute)
 
 void Form2::enablingRule()
 {
-    const QString h1 = ui->Text1->text(), m1 = ui->Text2->text();
-    const QString h2 = ui->Text3->text(), m2 = ui->Text4->text();
-    const AlarmFields alarm1{h1, ui->Text1->maxLength(), m1, ui->Text2->maxLength()};
-    const AlarmFields alarm2{h2, ui->Text3->maxLength(), m2, ui->Text4->maxLength()};
-    ui->Command1->setEnabled(applyEnabled(alarm1, alarm2));
+    // Each alarm complete or empty, and at least one complete.
+    const bool complete1 = isCompleteAlarm(ui->Text1, ui->Text2);
+    const bool complete2 = isCompleteAlarm(ui->Text3, ui->Text4);
+    ui->Command1->setEnabled((complete1 && (complete2 || isEmptyAlarm(ui->Text3, ui->Text4)))
+                             || (isEmptyAlarm(ui->Text1, ui->Text2) && complete2));
 }

@@ -24,13 +24,22 @@ public:
     {
         m_problem = ::waveOutGetNumDevs() > 0 ? SoundProblem::None : SoundProblem::NoOutputDevice;
     }
-    SoundProblem outputProblem() override { return m_problem; }
+    SoundProblem outputProblem() override
+    {
+        return m_problem;
+    }
 
 private:
     std::atomic<SoundProblem> m_problem = SoundProblem::None;
 #else
-    void checkOutput() override { SoundModuleLoader::checkOutput(); }
-    SoundProblem outputProblem() override { return SoundModuleLoader::outputProblem(); }
+    void checkOutput() override
+    {
+        SoundModuleLoader::checkOutput();
+    }
+    SoundProblem outputProblem() override
+    {
+        return SoundModuleLoader::outputProblem();
+    }
 #endif
 };
 
