@@ -323,6 +323,9 @@ private Q_SLOTS:
             switch (step.kind) {
             case ClientStep::WakeIn:
                 client.setWakeTime(QDateTime::currentDateTime().addSecs(step.secondsAhead));
+                // A running helper has read it once its timer is set.
+                if (const qint64 pid = helperChild())
+                    QTRY_COMPARE(wakeTimerOf(pid).state, WakeTimer::Set);
                 continue;
             case ClientStep::WakeNever:
                 client.setWakeTime(std::nullopt);
