@@ -37,12 +37,15 @@ QString findHelper()
 } // namespace
 
 #ifdef Q_OS_WIN
-WakeClient::WakeClient()
+WakeClient::WakeClient(std::chrono::milliseconds)
     : m_timer(std::make_unique<WaitableTimer>())
 {
 }
 #else
-WakeClient::WakeClient() = default;
+WakeClient::WakeClient(std::chrono::milliseconds restartAfter)
+    : m_restartAfter(restartAfter)
+{
+}
 #endif
 
 WakeClient::~WakeClient()
@@ -68,17 +71,29 @@ void WakeClient::setWakeTime(const std::optional<QDateTime> &when)
 {
     const std::optional<qint64> secs
             = when ? std::optional<qint64>(when->toSecsSinceEpoch()) : std::nullopt;
+#ifdef Q_OS_WIN
     if (m_unavailable || secs == m_sent)
         return;
-#ifdef Q_OS_WIN
     std::string why;
     if (!m_timer->set(secs, why)) {
         giveUp(QString::fromStdString(why));
         return;
     }
 #else
-    if (!m_helper && !startHelper())
+    if (m_unavailable || (m_helper && secs == m_sent))
         return;
+    if (!m_helper) {
+        // A helper that is not running holds no timer, so "none" needs none.
+        if (!secs) {
+            m_sent.reset();
+            return;
+        }
+        // One that keeps dying is not started over and over.
+        if (m_lastStart.isValid() && !m_lastStart.hasExpired(m_restartAfter.count()))
+            return;
+        if (!startHelper())
+            return;
+    }
     const QByteArray line = secs ? QByteArray::number(*secs) : QByteArrayLiteral("none");
     m_helper->write(line + '\n');
 #endif
@@ -99,20 +114,35 @@ bool WakeClient::startHelper()
     m_helper->setProcessChannelMode(QProcess::ForwardedChannels);
     QObject::connect(m_helper.get(), &QProcess::finished, m_helper.get(),
                      [this](int exitCode, QProcess::ExitStatus status) {
-                         if (status == QProcess::NormalExit && exitCode == helperNoPermission)
-                             m_unavailable = true;
-                         else
-                             giveUp(QStringLiteral("%1 ended unexpectedly").arg(helperName));
-                     });
-    QObject::connect(m_helper.get(), &QProcess::errorOccurred, m_helper.get(),
-                     [this, path](QProcess::ProcessError error) {
-                         if (error == QProcess::FailedToStart)
-                             giveUp(QStringLiteral("%1 could not be started").arg(path));
+                         helperEnded(exitCode, status == QProcess::CrashExit);
                      });
     // It needs nothing from the environment, and a privileged program is
     // better off not reading it.
     m_helper->setProcessEnvironment(QProcessEnvironment());
+    m_lastStart.start();
     m_helper->start(path, {});
-    return !m_unavailable;
+    if (!m_helper->waitForStarted()) {
+        m_helper.reset();
+        giveUp(QStringLiteral("%1 could not be started").arg(path));
+        return false;
+    }
+    return true;
+}
+
+void WakeClient::helperEnded(int exitCode, bool crashed)
+{
+    // Called from the process object itself: delete it once it returns.
+    m_helper.release()->deleteLater();
+    if (!crashed && exitCode == helperNoPermission) {
+        m_unavailable = true;
+        return;
+    }
+    // The window asks again at the next minute turn at the latest; that call
+    // starts it afresh and hands it the time to wake at.
+    if (!m_toldEnded) {
+        m_toldEnded = true;
+        std::fprintf(stderr, "vellwake: %s ended unexpectedly; it is started again\n",
+                     qPrintable(helperName));
+    }
 }
 #endif

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QDateTime>
+#include <QElapsedTimer>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -18,12 +20,15 @@ class WaitableTimer;
 class WakeClient
 {
 public:
-    WakeClient();
+    // A helper that dies is started again at the next call, but not sooner
+    // than `restartAfter` after its last start.
+    explicit WakeClient(std::chrono::milliseconds restartAfter = std::chrono::minutes(1));
     ~WakeClient();
     WakeClient(const WakeClient &) = delete;
     WakeClient &operator=(const WakeClient &) = delete;
 
-    // The time to wake at, or none; the same value again changes nothing.
+    // The time to wake at, or none; the same value again changes nothing
+    // while the helper that holds it lives.
     void setWakeTime(const std::optional<QDateTime> &when);
 
 private:
@@ -35,6 +40,11 @@ private:
     std::unique_ptr<WaitableTimer> m_timer;
 #else
     bool startHelper();
+    void helperEnded(int exitCode, bool crashed);
+
     std::unique_ptr<QProcess> m_helper;
+    std::chrono::milliseconds m_restartAfter;
+    QElapsedTimer m_lastStart;
+    bool m_toldEnded = false;
 #endif
 };

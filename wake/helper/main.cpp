@@ -20,6 +20,7 @@
 namespace {
 
 constexpr int noPermission = 3;
+constexpr std::size_t maxLine = 4096;
 
 // 0 clears the timer.
 void arm(int timer, long long at)
@@ -67,6 +68,7 @@ int main()
 
     long long at = 0;
     std::string pending;
+    bool overlong = false; // within a line that was too long to keep
     pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {timer, POLLIN, 0}};
     for (;;) {
         if (poll(fds, 2, -1) < 0) {
@@ -89,13 +91,17 @@ int main()
                 return 0;
             pending.append(buffer, std::size_t(n));
             for (std::size_t eol; (eol = pending.find('\n')) != std::string::npos;) {
-                if (parse(std::string_view(pending).substr(0, eol), at))
+                if (!overlong && parse(std::string_view(pending).substr(0, eol), at))
                     arm(timer, at);
+                overlong = false;
                 pending.erase(0, eol + 1);
             }
-            // Nobody sends lines this long; keep the buffer from growing.
-            if (pending.size() > 4096)
+            // Nobody sends lines this long: the rest of one, up to its
+            // newline, is dropped with it rather than read as a line.
+            if (pending.size() > maxLine) {
                 pending.clear();
+                overlong = true;
+            }
         }
     }
 }
