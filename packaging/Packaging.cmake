@@ -93,8 +93,10 @@ else()
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     # Library dependencies are read from the binary, not listed by hand.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    # The clock face is set in Arial; this font has the same metrics.
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
+    # The clock face is set in Arial; this font has the same metrics. The
+    # toolkit's Wayland plugin lets a Wayland session run it natively rather
+    # than through XWayland.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, qt6-wayland")
     # The post-install step grants the wake-up helper, and only it, the
     # capability to wake the computer; setcap comes from libcap2-bin.
     set(CPACK_DEBIAN_PACKAGE_DEPENDS libcap2-bin)

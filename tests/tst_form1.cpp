@@ -48,7 +48,8 @@ struct Rig
     {
         // The About text only has to name the version and the website.
         MsgBox::setHandler([this](const MsgBox::Request &r) {
-            const bool about = r.prompt.contains(u"Vellwake 1.0")
+            const bool about = r.prompt.contains(u"Vellwake %1.%2"_s.arg(VELLWAKE_VERSION_MAJOR)
+                                                         .arg(VELLWAKE_VERSION_MINOR))
                     && r.prompt.contains(QStringLiteral(VELLWAKE_WEBSITE));
             asked << u"%1 %2 %3 %4"_s.arg(r.title).arg(r.buttons).arg(r.icon).arg(about ? u"about"_s
                                                                                         : r.prompt);
