@@ -69,7 +69,7 @@ const auto soundFinds = [](SoundProblem problem) { return Step{.what = Do::Sound
 // clang-format on
 
 // Slot 1 armed for 7:05 AM at 7:00 and ringing since 7:05.
-const Steps ringing{at(7, 0), setAlarm(1, u"7:05 AM"_s), at(7, 4), at(7, 5)};
+const Steps ringing{at(7, 0), setAlarm(1, "7:05 AM"), at(7, 4), at(7, 5)};
 
 // What a row observes.
 struct Status
@@ -106,7 +106,11 @@ const Status asksForSpace{u"*** Press the SPACE Bar to SNOOOOZE ***"_s, black},
 const Buttons onlySetAlarms{true, false}, onlySnooze{false, true}, neither{false, false};
 const Sound silent{false, 0, 0};
 const Slot notSet{u"not set"_s, false};
-const QString noControl; // no control has the focus
+const auto on = [](const QString &caption) { return Slot{caption, true}; };
+const auto off = [](const QString &caption) { return Slot{caption, false}; };
+// The controls that take the focus, by their designer names.
+const QString setAlarmsButton = u"Command1"_s, snoozeButton = u"Command3"_s, slot1 = u"Check1"_s,
+              slot2 = u"Check2"_s, theWindow = u"Form1"_s, noControl;
 
 const QString closeQuestion = u"Are you sure you want to close your Vellwake?"_s;
 const QString aboutQuestion = u"Vellwake %1.%2\nMade by the Vellwake developers, 2026.\n\n"
@@ -247,67 +251,63 @@ private Q_SLOTS:
         QTest::addColumn<QString>("focus");
         QTest::addColumn<Sound>("sound");
         QTest::addColumn<Slots>("slots");
-        const Slots one{{u"7:05 AM"_s, true}, notSet}, oneUnchecked{{u"7:05 AM"_s, false}, notSet};
+        const Slots one{on("7:05 AM"), notSet}, oneUnchecked{off("7:05 AM"), notSet};
         // clang-format off
-        QTest::newRow("no alarm set")
-                << Steps{at(7, 0)} << noAlarm << onlySetAlarms << u"Command1"_s << silent << Slots{notSet, notSet};
+        QTest::newRow("no alarm set") << Steps{at(7, 0)} << noAlarm << onlySetAlarms << setAlarmsButton << silent << Slots{notSet, notSet};
         QTest::newRow("armed: the empty status keeps its colour")
-                << Steps{at(7, 0), setAlarm(1, u"7:05 AM"_s), at(7, 4)} << emptyAfterRed << onlySetAlarms << u"Command1"_s << silent << one;
-        QTest::newRow("rings when its minute shows")
-                << ringing << asksForSpace << onlySnooze << u"Command3"_s << Sound{true, 1, 0} << one;
-        QTest::newRow("space bar snoozes")
-                << ringing + Steps{spaceBar, at(7, 6)} << snoozing << neither << u"Command3"_s << Sound{false, 1, 1} << one;
+                << Steps{at(7, 0), setAlarm(1, "7:05 AM"), at(7, 4)} << emptyAfterRed << onlySetAlarms << setAlarmsButton << silent << one;
+        QTest::newRow("rings when its minute shows") << ringing << asksForSpace << onlySnooze << snoozeButton << Sound{true, 1, 0} << one;
+        QTest::newRow("space bar snoozes") << ringing + Steps{spaceBar, at(7, 6)} << snoozing << neither << snoozeButton << Sound{false, 1, 1} << one;
         QTest::newRow("not back after 14 minutes")
-                << ringing + Steps{clickSnooze, at(7, 19)} << snoozing << neither << u"Command3"_s << Sound{false, 1, 1} << one;
+                << ringing + Steps{clickSnooze, at(7, 19)} << snoozing << neither << snoozeButton << Sound{false, 1, 1} << one;
         QTest::newRow("back after 15 minutes")
-                << ringing + Steps{clickSnooze, at(7, 19), at(7, 20)} << asksForSpace << onlySnooze << u"Command3"_s << Sound{true, 2, 1} << one;
+                << ringing + Steps{clickSnooze, at(7, 19), at(7, 20)} << asksForSpace << onlySnooze << snoozeButton << Sound{true, 2, 1} << one;
         QTest::newRow("disarm by a click: the focus stays on the slot")
-                << ringing + Steps{clickSlot(1), at(7, 6)} << noAlarm << onlySetAlarms << u"Check1"_s << Sound{false, 1, 1} << oneUnchecked;
+                << ringing + Steps{clickSlot(1), at(7, 6)} << noAlarm << onlySetAlarms << slot1 << Sound{false, 1, 1} << oneUnchecked;
         QTest::newRow("disarm while snoozing drops the snooze")
-                << ringing + Steps{spaceBar, clickSlot(1), at(7, 20)} << noAlarm << onlySetAlarms << u"Check1"_s << Sound{false, 1, 2} << oneUnchecked;
+                << ringing + Steps{spaceBar, clickSlot(1), at(7, 20)} << noAlarm << onlySetAlarms << slot1 << Sound{false, 1, 2} << oneUnchecked;
         QTest::newRow("unchecking the other slot changes nothing")
-                << Steps{at(7, 0), setAlarm(1, u"7:05 AM"_s), setAlarm(2, u"9:00 PM"_s), at(7, 4), at(7, 5), clickSlot(2), at(7, 6)}
-                << asksForSpace << onlySnooze << u"Check2"_s << Sound{true, 1, 0} << Slots{{u"7:05 AM"_s, true}, {u"9:00 PM"_s, false}};
+                << Steps{at(7, 0), setAlarm(1, "7:05 AM"), setAlarm(2, "9:00 PM"), at(7, 4), at(7, 5), clickSlot(2), at(7, 6)}
+                << asksForSpace << onlySnooze << slot2 << Sound{true, 1, 0} << Slots{on("7:05 AM"), off("9:00 PM")};
         QTest::newRow("both due: slot 1 no longer disarms")
-                << Steps{at(7, 0), setAlarm(1, u"7:05 AM"_s), setAlarm(2, u"7:05 AM"_s), at(7, 4), at(7, 5), clickSlot(1), at(7, 6)}
-                << asksForSpace << onlySnooze << u"Check1"_s << Sound{true, 2, 0} << Slots{{u"7:05 AM"_s, false}, {u"7:05 AM"_s, true}};
+                << Steps{at(7, 0), setAlarm(1, "7:05 AM"), setAlarm(2, "7:05 AM"), at(7, 4), at(7, 5), clickSlot(1), at(7, 6)}
+                << asksForSpace << onlySnooze << slot1 << Sound{true, 2, 0} << Slots{off("7:05 AM"), on("7:05 AM")};
         QTest::newRow("slot 2 due while slot 1 rings takes over")
-                << Steps{at(7, 0), setAlarm(1, u"7:05 AM"_s), setAlarm(2, u"7:06 AM"_s), at(7, 4), at(7, 5), at(7, 6), clickSlot(1), at(7, 7)}
-                << asksForSpace << onlySnooze << u"Check1"_s << Sound{true, 2, 0} << Slots{{u"7:05 AM"_s, false}, {u"7:06 AM"_s, true}};
+                << Steps{at(7, 0), setAlarm(1, "7:05 AM"), setAlarm(2, "7:06 AM"), at(7, 4), at(7, 5), at(7, 6), clickSlot(1), at(7, 7)}
+                << asksForSpace << onlySnooze << slot1 << Sound{true, 2, 0} << Slots{off("7:05 AM"), on("7:06 AM")};
         QTest::newRow("the other slot due during a snooze")
-                << Steps{at(7, 0), setAlarm(1, u"7:05 AM"_s), setAlarm(2, u"7:10 AM"_s), at(7, 4), at(7, 5), spaceBar, at(7, 10)}
-                << snoozing << onlySnooze << u"Command3"_s << Sound{true, 2, 1} << Slots{{u"7:05 AM"_s, true}, {u"7:10 AM"_s, true}};
+                << Steps{at(7, 0), setAlarm(1, "7:05 AM"), setAlarm(2, "7:10 AM"), at(7, 4), at(7, 5), spaceBar, at(7, 10)}
+                << snoozing << onlySnooze << snoozeButton << Sound{true, 2, 1} << Slots{on("7:05 AM"), on("7:10 AM")};
         QTest::newRow("noon rings the PM slot")
-                << Steps{at(11, 0), setAlarm(1, u"12:05 PM"_s), setAlarm(2, u"12:05 AM"_s), at(12, 4), at(12, 5), clickSlot(2), at(12, 6)}
-                << asksForSpace << onlySnooze << u"Check2"_s << Sound{true, 1, 0} << Slots{{u"12:05 PM"_s, true}, {u"12:05 AM"_s, false}};
+                << Steps{at(11, 0), setAlarm(1, "12:05 PM"), setAlarm(2, "12:05 AM"), at(12, 4), at(12, 5), clickSlot(2), at(12, 6)}
+                << asksForSpace << onlySnooze << slot2 << Sound{true, 1, 0} << Slots{on("12:05 PM"), off("12:05 AM")};
         QTest::newRow("midnight rings the AM slot")
-                << Steps{at(0, 0), setAlarm(1, u"12:05 PM"_s), setAlarm(2, u"12:05 AM"_s), at(0, 4), at(0, 5), clickSlot(1), at(0, 6)}
-                << asksForSpace << onlySnooze << u"Check1"_s << Sound{true, 1, 0} << Slots{{u"12:05 PM"_s, false}, {u"12:05 AM"_s, true}};
+                << Steps{at(0, 0), setAlarm(1, "12:05 PM"), setAlarm(2, "12:05 AM"), at(0, 4), at(0, 5), clickSlot(1), at(0, 6)}
+                << asksForSpace << onlySnooze << slot1 << Sound{true, 1, 0} << Slots{off("12:05 PM"), on("12:05 AM")};
         QTest::newRow("armed during its own minute")
-                << Steps{at(7, 5), setAlarm(1, u"7:05 AM"_s), at(7, 5)} << emptyAfterRed << onlySetAlarms << u"Command1"_s << silent << one;
+                << Steps{at(7, 5), setAlarm(1, "7:05 AM"), at(7, 5)} << emptyAfterRed << onlySetAlarms << setAlarmsButton << silent << one;
         QTest::newRow("an unchecked slot stays silent")
-                << Steps{at(7, 0), setAlarm(1, u"7:05 AM"_s), clickSlot(1), at(7, 4), at(7, 5)} << noAlarm << onlySetAlarms << u"Check1"_s << silent << oneUnchecked;
-        for (const QString &caption : {u"07:05 AM"_s, u"7:5 AM"_s, u"not set"_s})
-            QTest::addRow("%s never matches", qPrintable(caption))
-                    << Steps{at(7, 0), setAlarm(1, caption), at(7, 4), at(7, 5)} << emptyAfterRed << onlySetAlarms << u"Command1"_s << silent << Slots{{caption, true}, notSet};
+                << Steps{at(7, 0), setAlarm(1, "7:05 AM"), clickSlot(1), at(7, 4), at(7, 5)} << noAlarm << onlySetAlarms << slot1 << silent << oneUnchecked;
+        for (const char *caption : {"07:05 AM", "7:5 AM", "not set"})
+            QTest::addRow("%s never matches", caption) << Steps{at(7, 0), setAlarm(1, caption), at(7, 4), at(7, 5)}
+                    << emptyAfterRed << onlySetAlarms << setAlarmsButton << silent << Slots{on(caption), notSet};
         // Fifteen minutes of real time, whatever the display does meanwhile.
-        const struct { const char *name; QDate day; QTime utc; QString caption; } snoozeOver[] = {
-            {"snooze over midnight", {2026, 3, 2}, {22, 49, 30}, u"11:50 PM"_s},
-            {"snooze as summer time begins", {2026, 3, 29}, {0, 54, 30}, u"1:55 AM"_s},
-            {"snooze as summer time ends", {2026, 10, 25}, {0, 49, 30}, u"2:50 AM"_s}};
+        const struct { const char *name; QDate day; QTime utc; const char *caption; } snoozeOver[] = {
+            {"snooze over midnight", {2026, 3, 2}, {22, 49, 30}, "11:50 PM"},
+            {"snooze as summer time begins", {2026, 3, 29}, {0, 54, 30}, "1:55 AM"},
+            {"snooze as summer time ends", {2026, 10, 25}, {0, 49, 30}, "2:50 AM"}};
         for (const auto &row : snoozeOver)
-            QTest::newRow(row.name)
-                    << Steps{atUtc(row.day, row.utc), setAlarm(1, row.caption), minutesPass(1), clickSnooze, minutesPass(15)}
-                    << asksForSpace << onlySnooze << u"Command3"_s << Sound{true, 2, 1} << Slots{{row.caption, true}, notSet};
+            QTest::newRow(row.name) << Steps{atUtc(row.day, row.utc), setAlarm(1, row.caption), minutesPass(1), clickSnooze, minutesPass(15)}
+                    << asksForSpace << onlySnooze << snoozeButton << Sound{true, 2, 1} << Slots{on(row.caption), notSet};
         // However often the space bar is pressed during a snooze, the alarm
         // comes back 15 minutes later with both slots as they were.
         const struct { const char *name; Steps steps; Slots slots; } setups[] = {
-            {"slot 1 alone", {setAlarm(1, u"7:05 AM"_s)}, one},
-            {"slot 1, slot 2 armed", {setAlarm(2, u"9:00 PM"_s), setAlarm(1, u"7:05 AM"_s)}, {{u"7:05 AM"_s, true}, {u"9:00 PM"_s, true}}},
-            {"slot 1, slot 2 unchecked", {setAlarm(2, u"9:00 PM"_s), clickSlot(2), setAlarm(1, u"7:05 AM"_s)}, {{u"7:05 AM"_s, true}, {u"9:00 PM"_s, false}}},
-            {"slot 2 alone", {setAlarm(2, u"7:05 AM"_s)}, {notSet, {u"7:05 AM"_s, true}}},
-            {"slot 2, slot 1 armed", {setAlarm(1, u"9:00 PM"_s), setAlarm(2, u"7:05 AM"_s)}, {{u"9:00 PM"_s, true}, {u"7:05 AM"_s, true}}},
-            {"slot 2, slot 1 unchecked", {setAlarm(1, u"9:00 PM"_s), clickSlot(1), setAlarm(2, u"7:05 AM"_s)}, {{u"9:00 PM"_s, false}, {u"7:05 AM"_s, true}}}};
+            {"slot 1 alone", {setAlarm(1, "7:05 AM")}, one},
+            {"slot 1, slot 2 armed", {setAlarm(2, "9:00 PM"), setAlarm(1, "7:05 AM")}, {on("7:05 AM"), on("9:00 PM")}},
+            {"slot 1, slot 2 unchecked", {setAlarm(2, "9:00 PM"), clickSlot(2), setAlarm(1, "7:05 AM")}, {on("7:05 AM"), off("9:00 PM")}},
+            {"slot 2 alone", {setAlarm(2, "7:05 AM")}, {notSet, on("7:05 AM")}},
+            {"slot 2, slot 1 armed", {setAlarm(1, "9:00 PM"), setAlarm(2, "7:05 AM")}, {on("9:00 PM"), on("7:05 AM")}},
+            {"slot 2, slot 1 unchecked", {setAlarm(1, "9:00 PM"), clickSlot(1), setAlarm(2, "7:05 AM")}, {off("9:00 PM"), on("7:05 AM")}}};
         // clang-format on
         for (const auto &setup : setups) {
             for (int presses = 1; presses <= 3; ++presses) {
@@ -315,7 +315,7 @@ private Q_SLOTS:
                 steps.insert(steps.size(), presses, spaceBar);
                 steps += {at(7, 6), at(7, 19), at(7, 20)};
                 QTest::addRow("space bar during a snooze: %s, %d presses", setup.name, presses)
-                        << steps << asksForSpace << onlySnooze << u"Command3"_s << Sound{true, 2, 1}
+                        << steps << asksForSpace << onlySnooze << snoozeButton << Sound{true, 2, 1}
                         << setup.slots;
             }
         }
@@ -360,26 +360,26 @@ private Q_SLOTS:
         using Asked = QStringList;
         using Opened = QList<QUrl>;
         const Sound ringingOn{true, 1, 0}, stopped{false, 1, 1};
-        const Steps slotFocused{at(7, 0), setAlarm(1, u"7:05 AM"_s), clickSlot(1)};
+        const Steps slotFocused{at(7, 0), setAlarm(1, "7:05 AM"), clickSlot(1)};
         // clang-format off
         QTest::newRow("close, Cancel keeps it ringing")
-                << ringing + Steps{answer(MsgBox::Cancel), closeWindow} << Asked{closeQuestion} << Opened{} << true << u"Command3"_s << ringingOn;
+                << ringing + Steps{answer(MsgBox::Cancel), closeWindow} << Asked{closeQuestion} << Opened{} << true << snoozeButton << ringingOn;
         QTest::newRow("close, OK ends it and its sound")
                 << ringing + Steps{answer(MsgBox::Ok), closeWindow} << Asked{closeQuestion} << Opened{} << false << noControl << stopped;
         QTest::newRow("close, Escape on the box keeps it ringing")
-                << ringing + Steps{answerRealBoxes(Qt::Key_Escape), closeWindow} << Asked{closeQuestion} << Opened{} << true << u"Command3"_s << ringingOn;
+                << ringing + Steps{answerRealBoxes(Qt::Key_Escape), closeWindow} << Asked{closeQuestion} << Opened{} << true << snoozeButton << ringingOn;
         QTest::newRow("close, Return on the box ends it")
                 << ringing + Steps{answerRealBoxes(Qt::Key_Return), closeWindow} << Asked{closeQuestion} << Opened{} << false << noControl << stopped;
         QTest::newRow("about, OK opens the website")
-                << Steps{at(7, 0), answer(MsgBox::Ok), clickAbout} << Asked{aboutQuestion} << Opened{website} << true << u"Command1"_s << silent;
+                << Steps{at(7, 0), answer(MsgBox::Ok), clickAbout} << Asked{aboutQuestion} << Opened{website} << true << setAlarmsButton << silent;
         QTest::newRow("about, Cancel opens nothing")
-                << Steps{at(7, 0), answer(MsgBox::Cancel), clickAbout} << Asked{aboutQuestion} << Opened{} << true << u"Command1"_s << silent;
+                << Steps{at(7, 0), answer(MsgBox::Cancel), clickAbout} << Asked{aboutQuestion} << Opened{} << true << setAlarmsButton << silent;
         QTest::newRow("about from the keyboard, Escape: the focus back on the slot")
-                << slotFocused + Steps{answerRealBoxes(Qt::Key_Escape), aboutByKeyboard} << Asked{aboutQuestion} << Opened{} << true << u"Check1"_s << silent;
+                << slotFocused + Steps{answerRealBoxes(Qt::Key_Escape), aboutByKeyboard} << Asked{aboutQuestion} << Opened{} << true << slot1 << silent;
         QTest::newRow("about from the keyboard, Return: the website, the focus back on the slot")
-                << slotFocused + Steps{answerRealBoxes(Qt::Key_Return), aboutByKeyboard} << Asked{aboutQuestion} << Opened{website} << true << u"Check1"_s << silent;
+                << slotFocused + Steps{answerRealBoxes(Qt::Key_Return), aboutByKeyboard} << Asked{aboutQuestion} << Opened{website} << true << slot1 << silent;
         QTest::newRow("about from the keyboard while snoozing: the window keeps the focus, Space does nothing")
-                << ringing + Steps{spaceBar, answerRealBoxes(Qt::Key_Escape), aboutByKeyboard, spaceBar} << Asked{aboutQuestion} << Opened{} << true << u"Form1"_s << stopped;
+                << ringing + Steps{spaceBar, answerRealBoxes(Qt::Key_Escape), aboutByKeyboard, spaceBar} << Asked{aboutQuestion} << Opened{} << true << theWindow << stopped;
         // clang-format on
     }
     void closeAndAbout()
@@ -410,29 +410,21 @@ private Q_SLOTS:
         QTest::addColumn<Steps>("steps");
         QTest::addColumn<Status>("status");
         QTest::addColumn<int>("checks");
-        const Step armed = setAlarm(1, u"7:05 AM"_s);
+        const Step armed = setAlarm(1, "7:05 AM");
         const Step noModule = soundFinds(SoundProblem::NoAudioModule),
                    noOutput = soundFinds(SoundProblem::NoOutputDevice),
                    heard = soundFinds(SoundProblem::None);
         // clang-format off
-        QTest::newRow("nothing armed: the alert, and no check")
-                << Steps{at(7, 0), noModule, minutesPass(3)} << noAlarm << 0;
-        QTest::newRow("armed, no audio module")
-                << Steps{at(7, 0), noModule, armed, at(7, 1)} << noAudioModule << 2;
-        QTest::newRow("armed, no audio output")
-                << Steps{at(7, 0), noOutput, armed, at(7, 1)} << noAudioOutput << 2;
-        QTest::newRow("armed, the sound back: the empty status")
-                << Steps{at(7, 0), noOutput, armed, at(7, 1), heard, at(7, 2)} << emptyAfterRed << 3;
-        QTest::newRow("ringing asks for the space bar all the same")
-                << Steps{at(7, 0), noModule, armed, at(7, 4), at(7, 5)} << asksForSpace << 3;
-        QTest::newRow("snoozing says so all the same")
-                << Steps{at(7, 0), noOutput, armed, at(7, 4), at(7, 5), spaceBar, at(7, 6)} << snoozing << 4;
+        QTest::newRow("nothing armed: the alert, and no check") << Steps{at(7, 0), noModule, minutesPass(3)} << noAlarm << 0;
+        QTest::newRow("armed, no audio module") << Steps{at(7, 0), noModule, armed, at(7, 1)} << noAudioModule << 2;
+        QTest::newRow("armed, no audio output") << Steps{at(7, 0), noOutput, armed, at(7, 1)} << noAudioOutput << 2;
+        QTest::newRow("armed, the sound back: the empty status") << Steps{at(7, 0), noOutput, armed, at(7, 1), heard, at(7, 2)} << emptyAfterRed << 3;
+        QTest::newRow("ringing asks for the space bar all the same") << Steps{at(7, 0), noModule, armed, at(7, 4), at(7, 5)} << asksForSpace << 3;
+        QTest::newRow("snoozing says so all the same") << Steps{at(7, 0), noOutput, armed, at(7, 4), at(7, 5), spaceBar, at(7, 6)} << snoozing << 4;
         QTest::newRow("a click that checks a slot asks, one that unchecks it does not")
                 << Steps{at(7, 0), armed, clickSlot(1), clickSlot(1), at(7, 1)} << emptyAfterRed << 3;
-        QTest::newRow("each minute turn asks while a slot is armed")
-                << Steps{at(7, 0), armed, minutesPass(4)} << emptyAfterRed << 5;
-        QTest::newRow("no minute turn asks once nothing is armed")
-                << Steps{at(7, 0), armed, clickSlot(1), minutesPass(5)} << noAlarm << 1;
+        QTest::newRow("each minute turn asks while a slot is armed") << Steps{at(7, 0), armed, minutesPass(4)} << emptyAfterRed << 5;
+        QTest::newRow("no minute turn asks once nothing is armed") << Steps{at(7, 0), armed, clickSlot(1), minutesPass(5)} << noAlarm << 1;
         // clang-format on
     }
     void soundWarning()
