@@ -22,7 +22,9 @@ void WindowFocus::restore()
         return;
     }
     // A disabled control cannot take the focus back; the menu bar must not
-    // keep it either, or the next Space would choose the command again.
-    if (QWidget *focus = m_window->focusWidget(); qobject_cast<QMenuBar *>(focus))
-        focus->clearFocus();
+    // keep it either, or the next Space would choose the command again. The
+    // window keeps it itself: left without one, it would hand the focus to its
+    // first enabled control once active again, where a Space unchecks an alarm.
+    if (qobject_cast<QMenuBar *>(m_window->focusWidget()))
+        m_window->setFocus(Qt::OtherFocusReason);
 }

@@ -9,17 +9,72 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include <array>
 #include <random>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
+// What a step of a row does, with the argument it takes. Fields are numbered
+// 1 to 4 (hour and minute of alarm 1, then of alarm 2), and so are the boxes
+// (AM and PM of alarm 1, then of alarm 2).
+enum class Do {
+    Type, // `text`, a key for each character, on the control with the focus
+    ClickField, // field `n`, then End
+    ClickBox, // box `n`
+    ScreenReaderToggles, // box `n`, through its accessibility action
+    Press, // `key` with `modifiers`, `n` times, on the control with the focus
+    DeleteAsCharacter, // Delete as some platforms report it: with the character 127
+    PasteByCtrlV, // `text` from the clipboard into the field with the focus
+    PasteByContextMenu, // likewise, by the field's context menu
+    InputMethodCommits, // `text`, in place of the `n` characters before the caret
+    Apply, // a click on SET
+    CloseBox,
+};
+
+struct Step
+{
+    Do what;
+    QString text = {};
+    int n = 0;
+    Qt::Key key = Qt::Key_unknown;
+    Qt::KeyboardModifiers modifiers = {};
+};
+using Steps = QList<Step>;
+
+// clang-format off
+const auto type = [](const QString &keys) { return Step{.what = Do::Type, .text = keys}; };
+const auto clickField = [](int field) { return Step{.what = Do::ClickField, .n = field}; };
+const auto clickBox = [](int box) { return Step{.what = Do::ClickBox, .n = box}; };
+const auto screenReaderToggles = [](int box) { return Step{.what = Do::ScreenReaderToggles, .n = box}; };
+const auto press = [](Qt::Key key, int times = 1, Qt::KeyboardModifiers modifiers = {}) {
+    return Step{.what = Do::Press, .n = times, .key = key, .modifiers = modifiers}; };
+const auto pasted = [](Do path, const QString &text) { return Step{.what = path, .text = text}; };
+const auto inputMethodReplaces = [](int characters, const QString &text) {
+    return Step{.what = Do::InputMethodCommits, .text = text, .n = characters}; };
+const Step deleteAsCharacter{.what = Do::DeleteAsCharacter}, apply{.what = Do::Apply}, closeBox{.what = Do::CloseBox};
+const Step selectToStart = press(Qt::Key_Home, 1, Qt::ShiftModifier);
+// clang-format on
+
+// What a row observes.
+using Fields = QStringList;
+using Boxes = QList<bool>;
+const Boxes amAndAm{true, false, true, false};
+// The fields by their designer names.
+const QString hour1 = u"Text1"_s, minute1 = u"Text2"_s, hour2 = u"Text3"_s, minute2 = u"Text4"_s;
+struct Slot
+{
+    QString caption;
+    bool checked;
+    bool enabled;
+};
+const Slot notSet{u"not set"_s, false, false};
+
 bool activate(QWidget *window)
 {
-    return window->show(), QApplication::setActiveWindow(window),
-           QTest::qWaitForWindowActive(window);
+    window->show();
+    QApplication::setActiveWindow(window);
+    return QTest::qWaitForWindowActive(window);
 }
 
 // A Set Alarms window, active, writing into two slots of the test's own.
@@ -28,182 +83,287 @@ struct Window
     NotifyingCheckBox slot[2];
     QWidget mainWindow;
     QPointer<Form2> form = new Form2(&slot[0], &slot[1], &mainWindow);
+    // The clipboard is put back however the row ends.
+    const QScopeGuard<std::function<void()>> clipboard{
+            [text = QGuiApplication::clipboard()->text()] {
+                QGuiApplication::clipboard()->setText(text);
+            }};
 
     Window()
     {
         for (NotifyingCheckBox &s : slot)
             s.setText(u"not set"_s), s.setEnabled(false);
-        QVERIFY(activate(form));
     }
     ~Window() { delete form; }
-    auto field(int n) const { return form->findChild<KeyFilterLineEdit *>(u"Text%1"_s.arg(n)); }
-    QCheckBox *box(int n) const { return form->findChild<QCheckBox *>(u"Check%1"_s.arg(n)); }
-    QPushButton *apply() const { return form->findChild<QPushButton *>(u"Command1"_s); }
-
-    // Characters are typed into the focus widget; "^1" to "^4" click a field
-    // and put the caret at its end; "^a" "^p" "^A" "^P" click the AM and PM
-    // boxes of alarm 1 and 2; "^<" is Backspace, "^h" Home, "^S" Shift+Home, "^d" Delete, "^t"
-    // Tab; "^s" applies, "^x"
-    // closes; "^v", "^m" and "^i" give the rest of the script to the focus
-    // field by Ctrl+V, by its context menu's Paste and by an input method.
-    void type(const QString &script)
+    KeyFilterLineEdit *field(int n) const
     {
-        for (qsizetype i = 0; i < script.size(); ++i) {
-            const char c = script.at(i).toLatin1(),
-                       command = c == '^' ? script.at(++i).toLatin1() : 0;
-            const QString rest = script.mid(i + 1);
-            auto *focus = qobject_cast<KeyFilterLineEdit *>(QApplication::focusWidget());
-            if (!command) {
-                QTest::keyClick(QApplication::focusWidget(), c);
-            } else if (command >= '1' && command <= '4') {
-                QTest::mouseClick(field(command - '0'), Qt::LeftButton);
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
-            } else if (const qsizetype b = QByteArray("apAP").indexOf(command); b >= 0) {
-                QTest::mouseClick(box(int(b) + 1), Qt::LeftButton, {}, {6, box(1)->height() / 2});
-            } else if (command == 'S') {
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home, Qt::ShiftModifier);
-            } else if (const qsizetype k = QByteArray("<hdt").indexOf(command); k >= 0) {
-                QTest::keyClick(QApplication::focusWidget(),
-                                std::array{Qt::Key_Backspace, Qt::Key_Home, Qt::Key_Delete,
-                                           Qt::Key_Tab}[k]);
-            } else if (command == 's' || command == 'x') {
-                command == 's' ? QTest::mouseClick(apply(), Qt::LeftButton) : void(form->close());
-                QTRY_VERIFY(form.isNull());
-            } else if (QGuiApplication::clipboard()->setText(rest); command == 'v') {
-                QTest::keyClick(focus, Qt::Key_V, Qt::ControlModifier);
-                return;
-            } else if (command == 'm') {
-                QContextMenuEvent event(QContextMenuEvent::Keyboard, {2, 2},
-                                        focus->mapToGlobal(QPoint(2, 2)));
-                QApplication::sendEvent(focus, &event);
-                QMenu *menu = focus->findChild<QMenu *>();
-                // Found by its name where the toolkit gives one, else by its text.
-                for (QAction *action : menu->actions())
-                    if (action->objectName() == u"edit-paste"
-                        || action->text().startsWith(u"&Paste"))
-                        action->trigger();
-                focus->findChild<QMenu *>()->close();
-                return;
-            } else {
-                QInputMethodEvent event;
-                event.setCommitString(rest);
-                QApplication::sendEvent(focus, &event);
-                return;
-            }
-        }
+        return form->findChild<KeyFilterLineEdit *>(u"Text%1"_s.arg(n));
     }
-    // The fields, or once the window has closed, the slots and the main window.
-    QString observed() const
+    QCheckBox *box(int n) const { return form->findChild<QCheckBox *>(u"Check%1"_s.arg(n)); }
+    QPushButton *applyButton() const { return form->findChild<QPushButton *>(u"Command1"_s); }
+    Fields fields() const
     {
-        QStringList state;
-        if (!form) {
-            for (const NotifyingCheckBox &s : slot)
-                state << s.text() + (s.isChecked() ? u'+' : u'-') + (s.isEnabled() ? u'e' : u'd');
-            return state.join(u',') + (mainWindow.isVisible() ? u" shown"_s : u" hidden"_s);
+        return {field(1)->text(), field(2)->text(), field(3)->text(), field(4)->text()};
+    }
+    Boxes boxes() const
+    {
+        return {box(1)->isChecked(), box(2)->isChecked(), box(3)->isChecked(), box(4)->isChecked()};
+    }
+
+    bool run(const Steps &steps)
+    {
+        for (const Step &step : steps) {
+            perform(step);
+            if (QTest::currentTestFailed())
+                return false;
         }
-        QString boxes;
-        for (int n = 1; n <= 4; ++n)
-            state << field(n)->text(), boxes += box(n)->isChecked() ? u'1' : u'0';
-        const auto *focus = qobject_cast<QLineEdit *>(QApplication::focusWidget());
-        return u"%1 focus=%2@%3 boxes=%4 apply=%5"_s
-                .arg(state.join(u','), focus ? focus->objectName() : u"other"_s)
-                .arg(focus ? focus->cursorPosition() : -1)
-                .arg(boxes)
-                .arg(apply()->isEnabled());
+        return true;
+    }
+    void perform(const Step &step)
+    {
+        QWidget *focus = QApplication::focusWidget();
+        const bool needsField = step.what == Do::DeleteAsCharacter || step.what == Do::PasteByCtrlV
+                || step.what == Do::PasteByContextMenu || step.what == Do::InputMethodCommits;
+        QVERIFY2(focus || !needsField, "a field has the focus");
+        switch (step.what) {
+        case Do::Type:
+            for (const QChar c : step.text)
+                QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+            return;
+        case Do::ClickField:
+            QTest::mouseClick(field(step.n), Qt::LeftButton);
+            return QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+        case Do::ClickBox:
+            return QTest::mouseClick(box(step.n), Qt::LeftButton, {},
+                                     {6, box(step.n)->height() / 2});
+        case Do::ScreenReaderToggles: {
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(box(step.n));
+            QVERIFY(accessible && accessible->actionInterface());
+            const QString toggle = QAccessibleActionInterface::toggleAction();
+            return accessible->actionInterface()->doAction(toggle);
+        }
+        case Do::Press:
+            for (int i = 0; i < step.n; ++i)
+                QTest::keyClick(QApplication::focusWidget(), step.key, step.modifiers);
+            return;
+        case Do::DeleteAsCharacter:
+            QTest::sendKeyEvent(QTest::Press, focus, Qt::Key_Delete, u"\x7f"_s, {});
+            return QTest::sendKeyEvent(QTest::Release, focus, Qt::Key_Delete, u"\x7f"_s, {});
+        case Do::PasteByCtrlV:
+            QGuiApplication::clipboard()->setText(step.text);
+            return QTest::keyClick(focus, Qt::Key_V, Qt::ControlModifier);
+        case Do::PasteByContextMenu: {
+            QGuiApplication::clipboard()->setText(step.text);
+            QContextMenuEvent event(QContextMenuEvent::Keyboard, {2, 2},
+                                    focus->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(focus, &event);
+            QMenu *menu = focus->findChild<QMenu *>();
+            QVERIFY(menu);
+            // Found by its name where the toolkit gives one, else by its text.
+            for (QAction *action : menu->actions())
+                if (action->objectName() == u"edit-paste" || action->text().startsWith(u"&Paste"))
+                    action->trigger();
+            menu->close();
+            return;
+        }
+        case Do::InputMethodCommits: {
+            QInputMethodEvent event;
+            event.setCommitString(step.text, -step.n, step.n);
+            QApplication::sendEvent(focus, &event);
+            return;
+        }
+        case Do::Apply:
+            QTest::mouseClick(applyButton(), Qt::LeftButton);
+            QTRY_VERIFY(form.isNull());
+            return;
+        case Do::CloseBox:
+            form->close();
+            QTRY_VERIFY(form.isNull());
+            return;
+        }
+        QFAIL("a step this test does not know");
     }
 };
 
+enum class Control { Field, CheckBox, PushButton };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Step)
+Q_DECLARE_METATYPE(Slot)
+Q_DECLARE_METATYPE(Control)
 
 class TestForm2 : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    // The time fields' hour and minute rules, the apply and the close, and
-    // text pasted or composed into a field, which obeys the key filter and the
-    // length limit as typing does.
+    // The time fields' hour and minute rules, and text pasted, composed or
+    // typed over a selection, which obeys the key filter and the length limit
+    // as typing does.
     void fields_data()
     {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("expected");
+        QTest::addColumn<Steps>("steps");
+        QTest::addColumn<Fields>("fields");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<Boxes>("boxes");
+        QTest::addColumn<bool>("applies");
+        const Fields none{{}, {}, {}, {}};
         // clang-format off
-        QTest::newRow("hour: opening state") << u""_s << u",,, focus=Text1@0 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: 7 moves on") << u"7"_s << u"7,,, focus=Text2@0 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: 1 waits") << u"1"_s << u"1,,, focus=Text1@1 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: 12 moves on") << u"12"_s << u"12,,, focus=Text2@0 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: 15 carries the 5") << u"15"_s << u"1,5,, focus=Text2@1 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: 153 is 1:53") << u"153"_s << u"1,53,, focus=Text2@2 boxes=1010 apply=1"_s;
-        QTest::newRow("hour: a carry replaces the minute") << u"^245^115"_s << u"1,5,, focus=Text2@1 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: 0 is cleared") << u"0"_s << u",,, focus=Text1@0 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: 5 before the 1") << u"1^h5"_s << u"1,1,, focus=Text2@1 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: 1 of 12 deleted") << u"12^1^h^d"_s << u"2,,, focus=Text2@0 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: 2 of 12 deleted") << u"12^1^<"_s << u"1,,, focus=Text1@1 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: 1 of 10 deleted") << u"10^1^h^d"_s << u",,, focus=Text1@0 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: a full hour refuses") << u"7^17"_s << u"7,,, focus=Text1@1 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: letters, blank, colon, minus dropped") << u"a 7:-5"_s << u"7,5,, focus=Text2@1 boxes=1010 apply=0"_s;
-        QTest::newRow("hour: alarm 2 alike") << u"^3153"_s << u",,1,53 focus=Text4@2 boxes=1010 apply=1"_s;
-        QTest::newRow("minute: 6 stays") << u"^26"_s << u",6,, focus=Text2@1 boxes=1010 apply=0"_s;
-        QTest::newRow("minute: 60 is emptied") << u"^260"_s << u",,, focus=Text2@0 boxes=1010 apply=0"_s;
-        QTest::newRow("minute: 59 stays") << u"^259"_s << u",59,, focus=Text2@2 boxes=1010 apply=0"_s;
-        QTest::newRow("minute: 7:00 complete") << u"700"_s << u"7,00,, focus=Text2@2 boxes=1010 apply=1"_s;
-        QTest::newRow("minute: one digit incomplete") << u"77"_s << u"7,7,, focus=Text2@1 boxes=1010 apply=0"_s;
-        QTest::newRow("minute: hour 1 is complete") << u"1^205"_s << u"1,05,, focus=Text2@2 boxes=1010 apply=1"_s;
-        QTest::newRow("minute: minute without hour") << u"^230^3745"_s << u",30,7,45 focus=Text4@2 boxes=1010 apply=0"_s;
-        QTest::newRow("minute: other alarm half-filled") << u"930^34"_s << u"9,30,4, focus=Text4@0 boxes=1010 apply=0"_s;
-        QTest::newRow("minute: then completed") << u"930^3415"_s << u"9,30,4,15 focus=Text4@2 boxes=1010 apply=1"_s;
-        QTest::newRow("minute: a minute emptied") << u"705^3830^2^<^<"_s << u"7,,8,30 focus=Text2@0 boxes=1010 apply=0"_s;
-        QTest::newRow("apply: no box touched is AM") << u"705^s"_s << u"7:05 AM+e,not set-d shown"_s;
-        QTest::newRow("apply: PM for alarm 1") << u"^p^11159^s"_s << u"11:59 PM+e,not set-d shown"_s;
-        QTest::newRow("apply: PM for alarm 2") << u"^P^31230^s"_s << u"not set-d,12:30 PM+e shown"_s;
-        QTest::newRow("apply: both boxes unchecked is AM") << u"^a^1705^s"_s << u"7:05 AM+e,not set-d shown"_s;
-        QTest::newRow("apply: tabbed onto PM is AM") << u"705^t^t^t^t^t^s"_s << u"7:05 AM+e,not set-d shown"_s;
-        QTest::newRow("apply: empty hour keeps the slot") << u"^3830^s"_s << u"not set-d,8:30 AM+e shown"_s;
-        QTest::newRow("apply: close box changes nothing") << u"705^x"_s << u"not set-d,not set-d shown"_s;
-        for (const char *path : {"v", "m", "i"}) {
-            const QString paste = u'^' + QLatin1String(path);
-            QTest::addRow("paste: %s: digits and letters", path) << paste + u"1a2b3"_s << u"12,,, focus=Text2@0 boxes=1010 apply=0"_s;
-            QTest::addRow("paste: %s: a letter first", path) << paste + u"x7"_s << u"7,,, focus=Text2@0 boxes=1010 apply=0"_s;
-            QTest::addRow("paste: %s: over a selection", path) << u"705^2^S"_s + paste + u"42"_s << u"7,42,, focus=Text2@2 boxes=1010 apply=1"_s;
+        QTest::newRow("hour: opening state") << Steps{} << none << hour1 << 0 << amAndAm << false;
+        QTest::newRow("hour: 7 moves on") << Steps{type("7")} << Fields{"7", "", "", ""} << minute1 << 0 << amAndAm << false;
+        QTest::newRow("hour: 1 waits") << Steps{type("1")} << Fields{"1", "", "", ""} << hour1 << 1 << amAndAm << false;
+        QTest::newRow("hour: 12 moves on") << Steps{type("12")} << Fields{"12", "", "", ""} << minute1 << 0 << amAndAm << false;
+        QTest::newRow("hour: 15 carries the 5") << Steps{type("15")} << Fields{"1", "5", "", ""} << minute1 << 1 << amAndAm << false;
+        QTest::newRow("hour: 153 is 1:53") << Steps{type("153")} << Fields{"1", "53", "", ""} << minute1 << 2 << amAndAm << true;
+        QTest::newRow("hour: a carry replaces the minute")
+                << Steps{clickField(2), type("45"), clickField(1), type("15")} << Fields{"1", "5", "", ""} << minute1 << 1 << amAndAm << false;
+        QTest::newRow("hour: 0 is cleared") << Steps{type("0")} << none << hour1 << 0 << amAndAm << false;
+        QTest::newRow("hour: 5 before the 1")
+                << Steps{type("1"), press(Qt::Key_Home), type("5")} << Fields{"1", "1", "", ""} << minute1 << 1 << amAndAm << false;
+        QTest::newRow("hour: 1 of 12 deleted")
+                << Steps{type("12"), clickField(1), press(Qt::Key_Home), press(Qt::Key_Delete)} << Fields{"2", "", "", ""} << minute1 << 0 << amAndAm << false;
+        QTest::newRow("hour: 1 of 12 deleted by a Delete that brings character 127")
+                << Steps{type("12"), clickField(1), press(Qt::Key_Home), deleteAsCharacter} << Fields{"2", "", "", ""} << minute1 << 0 << amAndAm << false;
+        QTest::newRow("hour: 2 of 12 deleted")
+                << Steps{type("12"), clickField(1), press(Qt::Key_Backspace)} << Fields{"1", "", "", ""} << hour1 << 1 << amAndAm << false;
+        QTest::newRow("hour: 1 of 10 deleted")
+                << Steps{type("10"), clickField(1), press(Qt::Key_Home), press(Qt::Key_Delete)} << none << hour1 << 0 << amAndAm << false;
+        QTest::newRow("hour: a full hour refuses")
+                << Steps{type("7"), clickField(1), type("7")} << Fields{"7", "", "", ""} << hour1 << 1 << amAndAm << false;
+        QTest::newRow("hour: letters, blank, colon, minus dropped")
+                << Steps{type("a 7:-5")} << Fields{"7", "5", "", ""} << minute1 << 1 << amAndAm << false;
+        QTest::newRow("hour: alarm 2 alike") << Steps{clickField(3), type("153")} << Fields{"", "", "1", "53"} << minute2 << 2 << amAndAm << true;
+        QTest::newRow("minute: 6 stays") << Steps{clickField(2), type("6")} << Fields{"", "6", "", ""} << minute1 << 1 << amAndAm << false;
+        QTest::newRow("minute: 60 is emptied") << Steps{clickField(2), type("60")} << none << minute1 << 0 << amAndAm << false;
+        QTest::newRow("minute: 59 stays") << Steps{clickField(2), type("59")} << Fields{"", "59", "", ""} << minute1 << 2 << amAndAm << false;
+        QTest::newRow("minute: 7:00 complete") << Steps{type("700")} << Fields{"7", "00", "", ""} << minute1 << 2 << amAndAm << true;
+        QTest::newRow("minute: one digit incomplete") << Steps{type("77")} << Fields{"7", "7", "", ""} << minute1 << 1 << amAndAm << false;
+        QTest::newRow("minute: hour 1 is complete")
+                << Steps{type("1"), clickField(2), type("05")} << Fields{"1", "05", "", ""} << minute1 << 2 << amAndAm << true;
+        QTest::newRow("minute: minute without hour")
+                << Steps{clickField(2), type("30"), clickField(3), type("745")} << Fields{"", "30", "7", "45"} << minute2 << 2 << amAndAm << false;
+        QTest::newRow("minute: the other alarm's minute without its hour")
+                << Steps{type("705"), clickField(4), type("30")} << Fields{"7", "05", "", "30"} << minute2 << 2 << amAndAm << false;
+        QTest::newRow("minute: other alarm half-filled")
+                << Steps{type("930"), clickField(3), type("4")} << Fields{"9", "30", "4", ""} << minute2 << 0 << amAndAm << false;
+        QTest::newRow("minute: then completed")
+                << Steps{type("930"), clickField(3), type("415")} << Fields{"9", "30", "4", "15"} << minute2 << 2 << amAndAm << true;
+        QTest::newRow("minute: a minute emptied") << Steps{type("705"), clickField(3), type("830"), clickField(2), press(Qt::Key_Backspace, 2)}
+                << Fields{"7", "", "8", "30"} << minute1 << 0 << amAndAm << false;
+        QTest::newRow("typing over a selection of a full field")
+                << Steps{type("705"), clickField(2), selectToStart, type("3")} << Fields{"7", "3", "", ""} << minute1 << 1 << amAndAm << false;
+        for (const auto &[path, name] : {std::pair{Do::PasteByCtrlV, "Ctrl+V"}, {Do::PasteByContextMenu, "context menu"}, {Do::InputMethodCommits, "input method"}}) {
+            QTest::addRow("paste, %s: digits and letters", name)
+                    << Steps{pasted(path, "1a2b3")} << Fields{"12", "", "", ""} << minute1 << 0 << amAndAm << false;
+            QTest::addRow("paste, %s: a letter first", name)
+                    << Steps{pasted(path, "x7")} << Fields{"7", "", "", ""} << minute1 << 0 << amAndAm << false;
+            QTest::addRow("paste, %s: over a selection", name)
+                    << Steps{type("705"), clickField(2), selectToStart, pasted(path, "42")} << Fields{"7", "42", "", ""} << minute1 << 2 << amAndAm << true;
+            if (path != Do::InputMethodCommits)
+                QTest::addRow("paste, %s: the first line only", name)
+                        << Steps{pasted(path, "7\n8")} << Fields{"7", "", "", ""} << minute1 << 0 << amAndAm << false;
         }
-        for (const char *path : {"v", "m"})
-            QTest::addRow("paste: %s: the first line only", path) << u'^' + QLatin1String(path) + u"7\n8"_s << u"7,,, focus=Text2@0 boxes=1010 apply=0"_s;
-        QTest::newRow("typing over a selection of a full field") << u"705^2^S3"_s << u"7,3,, focus=Text2@1 boxes=1010 apply=0"_s;
+        QTest::newRow("input method: a commit over the characters before the caret of a full field")
+                << Steps{type("705"), inputMethodReplaces(2, "42")} << Fields{"7", "42", "", ""} << minute1 << 2 << amAndAm << true;
+        QTest::newRow("a screen reader checks PM, the focus stays in the field")
+                << Steps{type("705"), screenReaderToggles(2)} << Fields{"7", "05", "", ""} << minute1 << 2 << Boxes{true, true, true, false} << true;
         // clang-format on
     }
     void fields()
     {
-        QFETCH(QString, script);
-        QFETCH(QString, expected);
+        QFETCH(Steps, steps);
+        QFETCH(Fields, fields);
+        QFETCH(QString, focus);
+        QFETCH(int, caret);
+        QFETCH(Boxes, boxes);
+        QFETCH(bool, applies);
         Window w;
-        w.type(script);
-        QCOMPARE(w.observed(), expected);
+        QVERIFY(activate(w.form));
+        QVERIFY(w.run(steps));
+        QCOMPARE(w.fields(), fields);
+        const auto *field = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY2(field, "the focus is in a field");
+        QCOMPARE(field->objectName(), focus);
+        QCOMPARE(field->cursorPosition(), caret);
+        QCOMPARE(w.boxes(), boxes);
+        QCOMPARE(w.applyButton()->isEnabled(), applies);
+    }
+
+    // What SET writes into the slots, and the main window shown again
+    // however the window closes.
+    void applyAndClose_data()
+    {
+        QTest::addColumn<Steps>("steps");
+        QTest::addColumn<Slot>("slot1");
+        QTest::addColumn<Slot>("slot2");
+        QTest::addColumn<bool>("mainShown");
+        const auto set = [](const QString &caption) { return Slot{caption, true, true}; };
+        // clang-format off
+        QTest::newRow("no box touched is AM") << Steps{type("705"), apply} << set("7:05 AM") << notSet << true;
+        QTest::newRow("PM for alarm 1") << Steps{clickBox(2), clickField(1), type("1159"), apply} << set("11:59 PM") << notSet << true;
+        QTest::newRow("PM for alarm 2") << Steps{clickBox(4), clickField(3), type("1230"), apply} << notSet << set("12:30 PM") << true;
+        QTest::newRow("both boxes unchecked is AM") << Steps{clickBox(1), clickField(1), type("705"), apply} << set("7:05 AM") << notSet << true;
+        QTest::newRow("tabbed onto PM is AM") << Steps{type("705"), press(Qt::Key_Tab, 5), apply} << set("7:05 AM") << notSet << true;
+        QTest::newRow("PM by the keyboard, then Tab over alarm 2's boxes")
+                << Steps{type("705"), press(Qt::Key_Tab, 5), press(Qt::Key_Space), press(Qt::Key_Tab, 2), apply} << set("7:05 PM") << notSet << true;
+        QTest::newRow("empty hour keeps the slot") << Steps{clickField(3), type("830"), apply} << notSet << set("8:30 AM") << true;
+        QTest::newRow("a screen reader's PM beside AM is PM for alarm 1")
+                << Steps{type("705"), screenReaderToggles(2), apply} << set("7:05 PM") << notSet << true;
+        QTest::newRow("a screen reader's PM beside AM is PM for alarm 2")
+                << Steps{clickField(3), type("830"), screenReaderToggles(4), apply} << notSet << set("8:30 PM") << true;
+        QTest::newRow("the close box changes nothing") << Steps{type("705"), closeBox} << notSet << notSet << true;
+        // clang-format on
+    }
+    void applyAndClose()
+    {
+        QFETCH(Steps, steps);
+        QFETCH(Slot, slot1);
+        QFETCH(Slot, slot2);
+        QFETCH(bool, mainShown);
+        Window w;
+        QVERIFY(activate(w.form));
+        QVERIFY(w.run(steps));
+        const Slot expected[] = {slot1, slot2};
+        for (int n : {0, 1}) {
+            QCOMPARE(w.slot[n].text(), expected[n].caption);
+            QCOMPARE(w.slot[n].isChecked(), expected[n].checked);
+            QCOMPARE(w.slot[n].isEnabled(), expected[n].enabled);
+        }
+        QCOMPARE(w.mainWindow.isVisible(), mainShown);
     }
 
     // Random keys, clicks and pastes; the fields always hold what the rules allow.
     void fuzz()
     {
         Window w;
+        QVERIFY(activate(w.form));
+        Steps steps;
+        for (const QChar key : u"01234567890123456789a:"_s)
+            steps << type(key);
+        for (int n = 1; n <= 4; ++n)
+            steps << clickField(n);
+        steps << press(Qt::Key_Backspace) << press(Qt::Key_Home) << press(Qt::Key_Delete);
+        for (const QString &clip : {u"1a"_s, u"75"_s, u"0"_s, u"9"_s})
+            steps << pasted(Do::PasteByCtrlV, clip);
         std::mt19937 random(20260302);
-        const QStringList steps
-                = u"0 1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 9 a : ^1 ^2 ^3 ^4 ^< ^h ^d ^v1a ^v75 ^v0 ^v9"_s
-                          .split(u' ');
-        for (int step = 0; step < 1500; ++step) {
-            w.type(steps.at(random() % steps.size()));
-            QString h[2], m[2];
-            bool ok = true;
-            for (int a : {0, 1}) {
-                h[a] = w.field(2 * a + 1)->text(), m[a] = w.field(2 * a + 2)->text();
-                ok &= h[a].size() <= w.field(2 * a + 1)->maxLength() && m[a].size() <= 2;
-                ok &= (h[a] + m[a]).contains(QRegularExpression(u"^[0-9]*$"_s))
-                        && (m[a].size() < 2 || m[a].toInt() <= 59);
-                ok &= h[a].isEmpty() || (h[a].at(0) != u'0' && h[a].toInt() <= 12);
-            }
-            const auto complete = [&](int a) { return !h[a].isEmpty() && m[a].size() == 2; };
-            const auto empty = [&](int a) { return (h[a] + m[a]).isEmpty(); };
-            ok &= w.apply()->isEnabled()
+        for (int i = 0; i < 1500; ++i) {
+            QVERIFY(w.run({steps.at(random() % steps.size())}));
+            const Fields f = w.fields();
+            const auto complete
+                    = [&](int a) { return !f[2 * a].isEmpty() && f[2 * a + 1].size() == 2; };
+            const auto empty = [&](int a) { return f[2 * a].isEmpty() && f[2 * a + 1].isEmpty(); };
+            bool ok = w.applyButton()->isEnabled()
                     == ((complete(0) && (complete(1) || empty(1))) || (empty(0) && complete(1)));
-            QVERIFY2(ok, qPrintable(w.observed()));
+            for (int a : {0, 1}) {
+                const QString &hour = f[2 * a], &minute = f[2 * a + 1];
+                ok &= hour.size() <= w.field(2 * a + 1)->maxLength() && minute.size() <= 2;
+                ok &= (hour + minute).contains(QRegularExpression(u"^[0-9]*$"_s));
+                ok &= minute.size() < 2 || minute.toInt() <= 59;
+                ok &= hour.isEmpty() || (hour.at(0) != u'0' && hour.toInt() <= 12);
+            }
+            QVERIFY2(ok, qPrintable(f.join(u',')));
         }
     }
 
@@ -221,29 +381,31 @@ private Q_SLOTS:
     // Enter then press nothing, and Tab still moves on.
     void disabledControlKeepsFocus_data()
     {
-        QTest::addColumn<int>("control");
-        for (int control : {0, 1, 2})
-            QTest::newRow(std::array{"field", "check box", "push button"}[control]) << control;
+        QTest::addColumn<Control>("control");
+        QTest::newRow("field") << Control::Field;
+        QTest::newRow("check box") << Control::CheckBox;
+        QTest::newRow("push button") << Control::PushButton;
     }
     void disabledControlKeepsFocus()
     {
-        QFETCH(int, control);
+        QFETCH(Control, control);
         QWidget window;
         auto *layout = new QVBoxLayout(&window);
         auto *after = new QCheckBox;
-        QWidget *controls[]
+        QWidget *const controls[]
                 = {new KeyFilterLineEdit, new NotifyingCheckBox, new CommandButton, after};
         for (QWidget *w : controls)
             layout->addWidget(w);
         QVERIFY(activate(&window));
-        controls[control]->setFocus();
-        controls[control]->setEnabled(false);
-        QVERIFY(!QApplication::focusWidget() || QApplication::focusWidget() == controls[control]);
+        QWidget *disabled = controls[int(control)];
+        disabled->setFocus();
+        disabled->setEnabled(false);
+        QCOMPARE(QApplication::focusWidget(), disabled);
         for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
             QTest::keyClick(QApplication::focusWidget(), key);
         QVERIFY(!after->isChecked());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), controls[control + 1]);
+        QCOMPARE(QApplication::focusWidget(), controls[int(control) + 1]);
     }
 };
 
