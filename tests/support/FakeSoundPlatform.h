@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QList>
 
-#include <algorithm>
 #include <optional>
 
 // Records every call into the sound functions, and keeps whether a looped
@@ -38,9 +37,5 @@ struct FakeSoundPlatform final : SoundPlatform
     UINT waveOutGetNumDevs() override { return devices; }
     void checkOutput() override { ++checks; }
     SoundProblem outputProblem() override { return problem; }
-    int stops() const
-    {
-        return int(std::count_if(calls.cbegin(), calls.cend(),
-                                 [](const Call &c) { return !c.name && c.flags == 0; }));
-    }
+    int stops() const { return int(calls.count(Call{std::nullopt, nullptr, 0})); }
 };
