@@ -282,7 +282,7 @@ template<typename F> auto orOverflow(F f) -> std::optional<decltype(f())>
     }
 }
 
-// One sound heard in full; a looped one at least once, then cut anywhere.
+// One sound heard in full; a looped one at least twice, then cut anywhere.
 struct Heard
 {
     Tone tone;
@@ -344,6 +344,8 @@ class TestSound : public QObject
             if (start < 0 || !silent(out.mid(at, start - at)))
                 return u"not heard in turn: sound %1"_s.arg(int(h.tone));
             at = start + pcm.size();
+            if (h.looped && out.mid(at, pcm.size()) != pcm)
+                return u"not looped: sound %1"_s.arg(int(h.tone));
             while (h.looped && at + deviceFrame <= out.size()
                    && out.mid(at, deviceFrame) == pcm.mid((at - start) % pcm.size(), deviceFrame))
                 at += deviceFrame;
