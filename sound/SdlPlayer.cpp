@@ -115,11 +115,16 @@ public:
             closeDevice();
             return false;
         }
-        const bool lost = !m_device || SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED
-                || now - m_lastFill.load() > stalledAfterMs;
-        if (!lost || now < m_nextRetry)
+        const bool stopped = !m_device || SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED;
+        // A sound server may take a second or two to ask for more than the
+        // first fill of a new stream: that is no hang.
+        const bool started = m_fills.load() - m_fillsAtOpen >= 2;
+        const bool hangs = started && now - m_lastFill.load() > stalledAfterMs;
+        if ((!stopped && !hangs) || now < m_nextRetry)
             return true;
         m_nextRetry = now + retryEveryMs;
+        if (m_device)
+            qCDebug(lcSound, "the ring's output %s", stopped ? "stopped" : "hangs");
         repair();
         return true;
     }
@@ -158,6 +163,7 @@ private:
     {
         Player &p = *static_cast<Player *>(userdata);
         p.m_lastFill = SDL_GetTicks64();
+        ++p.m_fills;
         const std::size_t wanted = std::size_t(length);
         std::size_t written = 0;
         while (written < wanted && p.m_playing) {
@@ -232,6 +238,7 @@ private:
             return false;
         }
         m_lastFill = SDL_GetTicks64();
+        m_fillsAtOpen = m_fills.load();
         return true; // paused until it has a sound
     }
 
@@ -259,7 +266,7 @@ private:
     // whatever the default output is now, and the loop from its start.
     void repair()
     {
-        qCDebug(lcSound, "the ring's output was lost; opening the default output again");
+        qCDebug(lcSound, "opening the default output again for the ring");
         quitAudio();
         if (!openDevice())
             return;
@@ -286,6 +293,8 @@ private:
     bool m_playing = false;
     std::atomic<Uint64> m_finishedAt = 0;
     std::atomic<Uint64> m_lastFill = 0;
+    std::atomic<Uint64> m_fills = 0;
+    Uint64 m_fillsAtOpen = 0;
 };
 
 } // namespace
