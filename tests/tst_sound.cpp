@@ -221,7 +221,7 @@ enum class Act {
     OnceNamed, // once, waiting, the name the last Place used
     System, // `name` as a system sound, in the background
     Stop,
-    WaitPlays, // until `count` more plays of the last sound were written out
+    WaitPlays, // until `plays` times the last sound's length more was written out
     Place, // the tone's file as `name` (the bare lookup name if empty) at `where`
     Driver, // SDL's audio driver is `name`
     OutputTo, // where the disk driver writes
@@ -660,10 +660,10 @@ private Q_SLOTS:
                 << QList<Step>{S::loop(T::A), S::waitPlays(3), S::stop()} << QList<Heard>{{T::A, true}};
         QTest::newRow("a waiting play plays once") << QList<Step>{S::once(T::A)} << QList<Heard>{{T::A}};
         QTest::newRow("a replace starts the new sound at its start")
-                << QList<Step>{S::loop(T::A), S::waitPlays(2), S::loop(T::R), S::waitPlays(4), S::stop()}
+                << QList<Step>{S::loop(T::A), S::waitPlays(3), S::loop(T::R), S::waitPlays(4), S::stop()}
                 << QList<Heard>{{T::A, true}, {T::R, true}};
         QTest::newRow("a loop replaced by a sound played once ends in silence")
-                << QList<Step>{S::loop(T::A), S::waitPlays(2), S::inBackground(T::R), S::waitPlays(3)}
+                << QList<Step>{S::loop(T::A), S::waitPlays(3), S::inBackground(T::R), S::waitPlays(3)}
                 << QList<Heard>{{T::A, true}, {T::R}};
         // Any sound SDL can decode, converted to the device's format.
         QTest::newRow("8-bit mono at 11025 Hz") << QList<Step>{S::once(T::Low8Bit)} << QList<Heard>{{T::Low8Bit}};
