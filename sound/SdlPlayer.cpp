@@ -12,8 +12,12 @@
 
 #include <SDL.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -37,6 +41,31 @@ constexpr Uint64 stalledAfterMs = 1000;
 constexpr Uint64 retryEveryMs = 1000;
 // How long an output stays open after a sound played once.
 constexpr Uint64 closeAfterMs = 1000;
+
+// ALSA, which SDL falls back to when no sound server answers, prints its
+// errors to standard error at every device it cannot open: once a second
+// while a ring waits for an output. They belong in the debug log.
+void alsaError(const char *, int, const char *, int, const char *format, ...)
+{
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    qCDebug(lcSound, "ALSA: %s", text);
+}
+
+void quietAlsa()
+{
+    // The library SDL loads, kept loaded for the handler's sake.
+    static void *const alsa = dlopen("libasound.so.2", RTLD_LAZY);
+    if (!alsa)
+        return;
+    using Handler = void (*)(const char *, int, const char *, int, const char *, ...);
+    using SetHandler = int (*)(Handler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(alsaError);
+}
 
 class Player
 {
@@ -62,11 +91,18 @@ public:
             stop();
             return PlayResult::NothingToPlay;
         }
+        const bool loop = (flags & SND_LOOP) && (flags & SND_ASYNC);
         if (!openDevice()) {
             stop();
+            if (loop) {
+                // A ring waits for an output, as a ring whose output was lost
+                // does: the watch tries again once a second.
+                m_samples.swap(sound.samples);
+                m_loop = m_playing = m_ringing = true;
+                m_nextRetry = SDL_GetTicks64() + retryEveryMs;
+            }
             return PlayResult::NoOutput;
         }
-        const bool loop = (flags & SND_LOOP) && (flags & SND_ASYNC);
         SDL_LockAudioDevice(m_device);
         m_samples.swap(sound.samples);
         m_pos = 0;
@@ -201,6 +237,7 @@ private:
         // SDL would otherwise take SIGINT and SIGTERM for an event loop we
         // don't run, and the program would no longer end when asked to.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        quietAlsa();
         m_started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
         if (!m_started)
             qCDebug(lcSound, "no audio driver could start: %s", SDL_GetError());

@@ -277,7 +277,8 @@ private:
             report(SoundProblem::NoOutputDevice, QStringLiteral("no audio output would open"));
         else if (result == PlayResult::Played && name)
             report(SoundProblem::None, {});
-        m_playing = name && result == PlayResult::Played;
+        // A ring with no output yet is watched too: it starts once one opens.
+        m_playing = name && result != PlayResult::NothingToPlay;
         std::lock_guard lock(m_mutex);
         if (waiting && result == PlayResult::Played) {
             const double left = std::max(0.0, m_module->remaining());
