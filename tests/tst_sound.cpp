@@ -212,7 +212,7 @@ bool silent(const QByteArray &bytes)
 enum class Tone { A, R, N, P, Low8Bit, Rate400k, Float, Default, Broken, Cut, Missing };
 enum class Where { Here, BesideProgram };
 enum class Owner { Me, Nobody };
-enum class Output { Heard, Full };
+enum class Output { Heard, Full, Nowhere };
 
 enum class Act {
     Loop, // the tone's file looped, in the background
@@ -396,7 +396,9 @@ class TestSound : public QObject
             m_driver.emplace("SDL_AUDIODRIVER", step.name);
             break;
         case Act::OutputTo: {
-            const QString target = step.output == Output::Full ? u"/dev/full"_s : m_heard;
+            const QString target = step.output == Output::Heard ? m_heard
+                    : step.output == Output::Full               ? u"/dev/full"_s
+                                                                : u"/none/such.raw"_s;
             QFile::remove(m_output);
             QVERIFY(QFile::link(target, m_output));
             // Everything asked so far is done, on the old output.
@@ -687,6 +689,9 @@ private Q_SLOTS:
                 << QList<Heard>{{T::Default}};
         QTest::newRow("again after no audio driver")
                 << QList<Step>{S::driver("none"), S::once(T::A), S::driver("disk"), S::loop(T::A), S::waitPlays(3), S::stop()}
+                << QList<Heard>{{T::A, true}};
+        QTest::newRow("a ring that finds no output starts once one opens")
+                << QList<Step>{S::outputTo(Output::Nowhere), S::loop(T::A), S::outputTo(Output::Heard), S::waitPlays(3), S::stop()}
                 << QList<Heard>{{T::A, true}};
         // The disk driver gives its device up when a write fails.
         QTest::newRow("a ring whose output was lost comes back by itself")
