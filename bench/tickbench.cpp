@@ -24,6 +24,11 @@
 //       it, or with "cold" only when the ring needs it.
 //       Prints "turn T", T being the steady clock's seconds at the alarm
 //       minute's turn, to be set against the first sample heard.
+//   tickbench stall vellwake DELAY_MS SPAN_MS
+//       as ring, and prints "stall_ms S": the longest the event loop went
+//       without running, from 1 s before the alarm minute to SPAN_MS after
+//       it. Stop the sound server before the minute to see whether the
+//       window waits for it.
 #include "ReferenceWindow.h"
 #include "app/Form1.h"
 #include "sound/SoundModuleLoader.h"
@@ -38,6 +43,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -219,8 +225,9 @@ int runPaints(QApplication &app, bool vellwake, long n)
 }
 
 // The real window, armed as the Set Alarms window arms a slot, with a clock
-// that reaches the alarm minute after delayMs; it rings on until killed.
-int runRing(QApplication &app, int delayMs, bool cold)
+// that reaches the alarm minute after delayMs; it rings on until killed, or
+// with spanMs, ends that long after the minute and prints the longest stall.
+int runRing(QApplication &app, int delayMs, bool cold, int spanMs = 0)
 {
     const auto start = Steady::now() + std::chrono::milliseconds(delayMs);
     std::printf("turn %.6f\n", std::chrono::duration<double>(start.time_since_epoch()).count());
@@ -239,7 +246,32 @@ int runRing(QApplication &app, int delayMs, bool cold)
     form.show();
     if (!cold)
         QTimer::singleShot(0, &form, [] { SoundModuleLoader::loadInBackground(); });
-    return app.exec();
+    // A 1 ms timer runs whenever the event loop does; the longest gap between
+    // two of its runs is the longest the window could not answer.
+    QTimer beat;
+    double longest = 0;
+    Steady::time_point last = start - std::chrono::seconds(1);
+    if (spanMs > 0) {
+        beat.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&beat, &QTimer::timeout, &app, [&] {
+            const auto now = Steady::now();
+            if (now >= start - std::chrono::seconds(1))
+                longest = std::max(longest,
+                                   std::chrono::duration<double, std::milli>(now - last).count());
+            last = now;
+            if (now >= start + std::chrono::milliseconds(spanMs))
+                app.exit(0);
+        });
+        beat.start(1);
+    }
+    const int rc = app.exec();
+    if (spanMs > 0) {
+        std::printf("stall_ms %.1f\n", longest);
+        std::fflush(stdout);
+        // A sound layer that waits for a hung server could hold the exit.
+        std::_Exit(rc);
+    }
+    return rc;
 }
 
 } // namespace
@@ -257,7 +289,8 @@ int main(int argc, char *argv[])
         std::fputs("usage: tickbench ticks vellwake|reference N\n"
                    "       tickbench lag vellwake|reference TURNS PERIOD_MS\n"
                    "       tickbench paints vellwake|reference N\n"
-                   "       tickbench ring vellwake DELAY_MS [cold]\n",
+                   "       tickbench ring vellwake DELAY_MS [cold]\n"
+                   "       tickbench stall vellwake DELAY_MS SPAN_MS\n",
                    stderr);
         return 2;
     }
@@ -265,6 +298,8 @@ int main(int argc, char *argv[])
     const bool vellwake = std::strcmp(argv[2], "vellwake") == 0;
     if (std::strcmp(argv[1], "ring") == 0)
         return runRing(app, std::atoi(argv[3]), argc > 4 && std::strcmp(argv[4], "cold") == 0);
+    if (std::strcmp(argv[1], "stall") == 0 && argc >= 5)
+        return runRing(app, std::atoi(argv[3]), false, std::atoi(argv[4]));
     if (std::strcmp(argv[1], "paints") == 0)
         return runPaints(app, vellwake, std::atol(argv[3]));
     if (std::strcmp(argv[1], "lag") == 0 && argc >= 5)

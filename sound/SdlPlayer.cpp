@@ -1,370 +1,337 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
-// The player behind the module's entry point, one sound at a time on SDL's
-// audio: the device, looping, replacing and stopping (a null name), the
-// thread that decodes a sound the caller does not wait for, and the waiting
-// play that returns once its sound has been heard.
+// The player behind the module's entry points, one sound at a time on SDL's
+// audio: the device, looping, replacing and stopping (a null name), and a
+// ring that starts again by itself when its output goes away. Every entry
+// point is a plain blocking call; the program's sound thread is the only
+// caller, so nothing here waits for anyone but SDL.
+#include "sound/OutputVolume.h"
 #include "sound/SoundFile.h"
 #include "sound/SoundLog.h"
 #include "sound/SoundModule.h"
 
 #include <SDL.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
-#include <cstdlib>
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
-bool sameFormat(const SDL_AudioSpec &a, const SDL_AudioSpec &b)
+// One format every sound server takes; each sound is converted to it once,
+// as it is loaded, so that a replace never reopens the device.
+SDL_AudioSpec deviceFormat()
 {
-    return a.freq == b.freq && a.format == b.format && a.channels == b.channels;
+    SDL_AudioSpec spec{};
+    spec.freq = 48000;
+    spec.format = AUDIO_S16SYS;
+    spec.channels = 2;
+    spec.samples = 1024; // about 20 ms: a quick stop, and no starving
+    return spec;
 }
 
-// About 20 ms of frames, a power of two: short enough for a quick stop,
-// long enough not to starve.
-Uint16 bufferFrames(int freq)
+// A fill that has not come for this long means the output hangs.
+constexpr Uint64 stalledAfterMs = 1000;
+// How often a lost ring tries to open an output again.
+constexpr Uint64 retryEveryMs = 1000;
+// How long an output stays open after a sound played once.
+constexpr Uint64 closeAfterMs = 1000;
+
+// ALSA, which SDL falls back to when no sound server answers, prints its
+// errors to standard error at every device it cannot open: once a second
+// while a ring waits for an output. They belong in the debug log.
+void alsaError(const char *, int, const char *, int, const char *format, ...)
 {
-    Uint16 frames = 256;
-    while (frames < 4096 && frames * 50 < freq)
-        frames *= 2;
-    return frames;
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    qCDebug(lcSound, "ALSA: %s", text);
 }
 
-class Player;
-
-// One open device and the sound it plays. The audio thread touches only its
-// own voice, under the device lock, so a device can be closed in the
-// background while the next one starts.
-struct Voice
+void quietAlsa()
 {
-    Player *owner = nullptr;
-    SDL_AudioSpec format{};
-    std::vector<Uint8> samples;
-    std::size_t pos = 0;
-    bool loop = false;
-    bool playing = false;
-    std::uint64_t generation = 0;
-};
+    // The library SDL loads, kept loaded for the handler's sake.
+    static void *const alsa = dlopen("libasound.so.2", RTLD_LAZY);
+    if (!alsa)
+        return;
+    using Handler = void (*)(const char *, int, const char *, int, const char *, ...);
+    using SetHandler = int (*)(Handler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(alsaError);
+}
 
 class Player
 {
 public:
-    ~Player() { shutdown(); }
-
     static Player &instance()
     {
-        static Player player;
-        return player;
+        // Never destroyed: the program's sound thread may still be in here
+        // when the program ends.
+        static Player *player = new Player;
+        return *player;
     }
 
-    BOOL play(const char *name, DWORD flags)
+    PlayResult play(const char *name, DWORD flags)
     {
-        std::unique_lock call(m_call);
-        const std::uint64_t generation = nextGeneration();
         if (!name) {
-            retireDevice();
-            return 1;
-        }
-        if (!ready() || SDL_GetNumAudioDevices(0) <= 0) {
-            if (m_ready)
-                qCDebug(lcSound, "no audio output device");
-            restartAudio();
-            return 0;
-        }
-        if (flags & SND_ASYNC) {
-            // Reading and decoding a long file takes a while, and the caller
-            // (the clock's own thread) must not wait for it.
-            if (!m_loader.joinable())
-                m_loader = std::thread([this] { loadInBackground(); });
-            {
-                std::lock_guard load(m_loadMutex);
-                m_request = Request{name, flags, generation};
-            }
-            m_loadWake.notify_one();
-            return 1;
+            stop();
+            return PlayResult::Played;
         }
         DecodedSound sound;
-        // Decode before touching the device, so the old sound plays on until
+        // Decoded before the device is touched: the old sound plays on until
         // the new one takes its place.
-        if (!loadSound(name, flags, sound)) {
-            retireDevice();
-            return 0;
+        if (!loadSound(name, flags, m_format, sound)) {
+            stop();
+            return PlayResult::NothingToPlay;
         }
-        const double seconds = sound.seconds();
-        if (!start(std::move(sound), false, generation)) {
-            restartAudio();
-            return 0;
+        const bool loop = (flags & SND_LOOP) && (flags & SND_ASYNC);
+        if (!openDevice()) {
+            stop();
+            if (loop) {
+                // A ring waits for an output, as a ring whose output was lost
+                // does: the watch tries again once a second.
+                m_samples.swap(sound.samples);
+                m_loop = m_playing = m_ringing = true;
+                m_nextRetry = SDL_GetTicks64() + retryEveryMs;
+            }
+            return PlayResult::NoOutput;
         }
-        const double tail = double(m_voice->format.samples) / m_voice->format.freq;
-        call.unlock();
-        waitUntilHeard(generation, seconds, tail);
-        return 1;
+        SDL_LockAudioDevice(m_device);
+        m_samples.swap(sound.samples);
+        m_pos = 0;
+        m_loop = loop;
+        m_playing = true;
+        m_finishedAt = 0;
+        SDL_UnlockAudioDevice(m_device);
+        SDL_PauseAudioDevice(m_device, 0);
+        // The old samples are freed outside the lock, with `sound`.
+        if (loop && !m_ringing)
+            m_volume.raiseForRing();
+        else if (!loop && m_ringing)
+            m_volume.restoreAfterRing();
+        m_ringing = loop;
+        return PlayResult::Played;
+    }
+
+    double remaining()
+    {
+        if (!m_device)
+            return 0;
+        SDL_LockAudioDevice(m_device);
+        const bool loop = m_loop && m_playing;
+        const std::size_t left = m_playing ? m_samples.size() - m_pos : 0;
+        const Uint64 finishedAt = m_finishedAt;
+        SDL_UnlockAudioDevice(m_device);
+        if (loop)
+            return -1;
+        // What is still in the device's buffer is heard after the last fill.
+        const double tail = double(m_format.samples) / m_format.freq;
+        if (finishedAt == 0)
+            return double(left) / bytesPerSecond() + tail;
+        return std::max(0.0, tail - double(SDL_GetTicks64() - finishedAt) / 1000);
+    }
+
+    bool watch()
+    {
+        if (!m_device && !m_ringing)
+            return false;
+        const Uint64 now = SDL_GetTicks64();
+        if (!m_ringing) {
+            // A sound played once has been over for a while: the device need
+            // not stay open.
+            if (remaining() > 0 || now - m_finishedAt < closeAfterMs)
+                return true;
+            closeDevice();
+            return false;
+        }
+        const bool stopped = !m_device || SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED;
+        // A sound server may take a second or two to ask for more than the
+        // first fill of a new stream: that is no hang.
+        const bool started = m_fills.load() - m_fillsAtOpen >= 2;
+        const bool hangs = started && now - m_lastFill.load() > stalledAfterMs;
+        if ((!stopped && !hangs) || now < m_nextRetry)
+            return true;
+        m_nextRetry = now + retryEveryMs;
+        if (m_device)
+            qCDebug(lcSound, "the ring's output %s", stopped ? "stopped" : "hangs");
+        repair();
+        return true;
+    }
+
+    const char *checkOutput()
+    {
+        if (m_device)
+            return SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED ? "the output was lost"
+                                                                           : nullptr;
+        // Nothing plays: a sound server that came or went since the audio
+        // started is seen only by starting it again.
+        quitAudio();
+        if (!startAudio())
+            return SDL_GetError();
+        if (SDL_GetNumAudioDevices(0) <= 0)
+            return "no output device";
+        return nullptr;
     }
 
     UINT deviceCount()
     {
-        std::lock_guard call(m_call);
-        if (!ready())
+        if (!startAudio())
             return 0;
         return UINT(std::max(0, SDL_GetNumAudioDevices(0)));
     }
 
     void shutdown()
     {
-        stopLoader();
-        std::lock_guard call(m_call);
-        nextGeneration();
-        retireDevice();
-        joinCloser();
-        if (m_initTried)
-            SDL_Quit();
-        m_initTried = false;
-        m_ready = false;
+        stop();
+        quitAudio();
     }
 
-    // The audio thread; SDL holds the device lock around it.
+private:
+    // SDL's audio thread; SDL holds the device lock around it.
     static void SDLCALL fill(void *userdata, Uint8 *stream, int length)
     {
-        Voice &v = *static_cast<Voice *>(userdata);
+        Player &p = *static_cast<Player *>(userdata);
+        p.m_lastFill = SDL_GetTicks64();
+        ++p.m_fills;
         const std::size_t wanted = std::size_t(length);
         std::size_t written = 0;
-        while (written < wanted && v.playing) {
-            const std::size_t n = std::min(wanted - written, v.samples.size() - v.pos);
-            std::memcpy(stream + written, v.samples.data() + v.pos, n);
-            v.pos += n;
+        while (written < wanted && p.m_playing) {
+            const std::size_t n = std::min(wanted - written, p.m_samples.size() - p.m_pos);
+            std::memcpy(stream + written, p.m_samples.data() + p.m_pos, n);
+            p.m_pos += n;
             written += n;
-            if (v.pos == v.samples.size()) {
-                if (v.loop) {
-                    v.pos = 0;
+            if (p.m_pos == p.m_samples.size()) {
+                if (p.m_loop) {
+                    p.m_pos = 0;
                 } else {
-                    v.playing = false;
-                    v.owner->finished(v.generation);
+                    p.m_playing = false;
+                    p.m_finishedAt = SDL_GetTicks64();
                 }
             }
         }
         if (written < wanted)
-            std::memset(stream + written, v.format.silence, wanted - written);
+            std::memset(stream + written, p.m_format.silence, wanted - written);
     }
 
-private:
-    static void atExit() { instance().shutdown(); }
-
-    struct Request
+    double bytesPerSecond() const
     {
-        std::string name;
-        DWORD flags;
-        std::uint64_t generation;
-    };
-
-    // The background player's thread: decodes the latest request and starts
-    // it, unless another call has come in the meantime.
-    void loadInBackground()
-    {
-        for (;;) {
-            Request request;
-            {
-                std::unique_lock load(m_loadMutex);
-                m_loadWake.wait(load, [this] { return m_stopLoading || m_request; });
-                if (m_stopLoading)
-                    return;
-                request = std::move(*m_request);
-                m_request.reset();
-            }
-            DecodedSound sound;
-            const bool found = loadSound(request.name.c_str(), request.flags, sound);
-            std::lock_guard call(m_call);
-            if (!isCurrent(request.generation))
-                continue;
-            if (!found) {
-                retireDevice();
-                continue;
-            }
-            if (!start(std::move(sound), request.flags & SND_LOOP, request.generation))
-                restartAudio();
-        }
-    }
-
-    // Not under m_call: the loader may be waiting for it.
-    void stopLoader()
-    {
-        {
-            std::lock_guard load(m_loadMutex);
-            m_stopLoading = true;
-            m_request.reset();
-        }
-        m_loadWake.notify_all();
-        if (m_loader.joinable())
-            m_loader.join();
-        std::lock_guard load(m_loadMutex);
-        m_stopLoading = false;
-    }
-
-    bool isCurrent(std::uint64_t generation)
-    {
-        std::lock_guard done(m_doneMutex);
-        return m_generation == generation;
+        return double(SDL_AUDIO_BITSIZE(m_format.format) / 8) * m_format.channels * m_format.freq;
     }
 
     // SDL's audio starts on first use. If it cannot start (no sound server
-    // yet, a headset not plugged in), the call is a quiet no-op and the next
-    // one tries again: the alarm must not stay silent for the rest of the run.
-    bool ready()
+    // yet, a headset not plugged in), the next call tries again: the alarm
+    // must not stay silent for the rest of the run.
+    bool startAudio()
     {
-        if (m_ready)
+        if (m_started)
             return true;
-        m_initTried = true;
-        if (!m_atExitSet) {
-            std::atexit(atExit);
-            m_atExitSet = true;
-        }
         // A file cut short is unusable, not a shorter sound.
         SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "strict");
         // SDL would otherwise take SIGINT and SIGTERM for an event loop we
         // don't run, and the program would no longer end when asked to.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        m_ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-        if (!m_ready)
+        quietAlsa();
+        m_started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        if (!m_started)
             qCDebug(lcSound, "no audio driver could start: %s", SDL_GetError());
-        return m_ready;
+        return m_started;
     }
 
-    // No device could play: leave SDL's audio, so that the next call starts
-    // it again and picks whichever driver and device work by then.
-    void restartAudio()
+    // Leaves SDL's audio, so that the next start picks whichever driver and
+    // device work by then.
+    void quitAudio()
     {
-        retireDevice();
-        joinCloser();
-        if (m_ready)
+        closeDevice();
+        if (m_started)
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        m_ready = false;
+        m_started = false;
     }
 
-    std::uint64_t nextGeneration()
+    // The default output, open and running; a device lost under us (server
+    // restarted, headset unplugged) is opened afresh.
+    bool openDevice()
     {
-        std::lock_guard done(m_doneMutex);
-        ++m_generation;
-        m_done.notify_all();
-        return m_generation;
-    }
-
-    void finished(std::uint64_t generation)
-    {
-        std::lock_guard done(m_doneMutex);
-        m_finished = generation;
-        m_done.notify_all();
-    }
-
-    bool start(DecodedSound sound, bool loop, std::uint64_t generation)
-    {
-        // A device lost under us (server restarted, headset unplugged) is
-        // opened afresh rather than fed in silence.
-        const bool alive = m_device && SDL_GetAudioDeviceStatus(m_device) != SDL_AUDIO_STOPPED;
-        if (alive && sameFormat(m_voice->format, sound.format)) {
-            SDL_LockAudioDevice(m_device);
-            m_voice->samples.swap(sound.samples);
-            m_voice->pos = 0;
-            m_voice->loop = loop;
-            m_voice->playing = true;
-            m_voice->generation = generation;
-            SDL_UnlockAudioDevice(m_device);
-            return true; // the old samples are freed outside the lock
-        }
-        retireDevice();
-        // SDL keeps one list of open devices; let the last close finish
-        // before it changes again.
-        joinCloser();
-        auto voice = std::make_unique<Voice>();
-        voice->owner = this;
-        voice->samples.swap(sound.samples);
-        voice->loop = loop;
-        voice->playing = true;
-        voice->generation = generation;
-        // The device takes the sound's own format; SDL converts behind it
-        // when the hardware wants another.
-        SDL_AudioSpec want = sound.format;
-        want.samples = bufferFrames(want.freq);
+        if (m_device && SDL_GetAudioDeviceStatus(m_device) != SDL_AUDIO_STOPPED)
+            return true;
+        closeDevice();
+        if (!startAudio())
+            return false;
+        SDL_AudioSpec want = m_format;
         want.callback = fill;
-        want.userdata = voice.get();
-        const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &voice->format, 0);
-        if (device == 0) {
+        want.userdata = this;
+        // No changes allowed: SDL converts behind the device when the
+        // output wants another format.
+        m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &m_format, 0);
+        if (m_device == 0) {
             qCDebug(lcSound, "the audio device did not open: %s", SDL_GetError());
+            quitAudio();
             return false;
         }
-        m_device = device;
-        m_voice = std::move(voice);
-        SDL_PauseAudioDevice(m_device, 0);
-        return true;
+        m_lastFill = SDL_GetTicks64();
+        m_fillsAtOpen = m_fills.load();
+        return true; // paused until it has a sound
     }
 
-    // Silences the device at once and closes it in the background: closing
-    // waits for the audio thread, which may sit in the sound server for a
-    // while, and a stop should not.
-    void retireDevice()
+    // Closing waits for SDL's audio thread, and so for the sound server.
+    void closeDevice()
     {
         if (!m_device)
             return;
-        SDL_LockAudioDevice(m_device);
-        m_voice->playing = false;
-        SDL_UnlockAudioDevice(m_device);
-        joinCloser();
-        m_closer = std::thread([device = m_device, voice = std::move(m_voice)]() mutable {
-            SDL_CloseAudioDevice(device);
-            voice.reset();
-        });
+        SDL_CloseAudioDevice(m_device);
         m_device = 0;
     }
 
-    void joinCloser()
+    void stop()
     {
-        if (m_closer.joinable())
-            m_closer.join();
+        closeDevice();
+        m_playing = false;
+        m_samples.clear();
+        m_pos = 0;
+        if (m_ringing)
+            m_volume.restoreAfterRing();
+        m_ringing = false;
     }
 
-    // A waiting play returns when its last samples have left the device's
-    // buffer, or at once when another call replaces it. The limit guards
-    // against a device that stops taking samples.
-    void waitUntilHeard(std::uint64_t generation, double seconds, double tail)
+    // The ring's output went away or hangs: SDL's audio starts again, on
+    // whatever the default output is now, and the loop from its start.
+    void repair()
     {
-        using namespace std::chrono;
-        std::unique_lock done(m_doneMutex);
-        const auto limit = duration<double>(seconds + tail + 2.0);
-        m_done.wait_for(done, limit,
-                        [&] { return m_generation != generation || m_finished == generation; });
-        if (m_generation == generation)
-            m_done.wait_for(done, duration<double>(tail),
-                            [&] { return m_generation != generation; });
+        qCDebug(lcSound, "opening the default output again for the ring");
+        quitAudio();
+        if (!openDevice())
+            return;
+        SDL_LockAudioDevice(m_device);
+        m_pos = 0;
+        m_playing = true;
+        SDL_UnlockAudioDevice(m_device);
+        SDL_PauseAudioDevice(m_device, 0);
+        m_volume.raiseForRing(); // perhaps another output now
+        qCDebug(lcSound, "the ring plays again");
     }
 
-    std::mutex m_call; // one caller at a time
-
-    std::thread m_loader;
-    std::mutex m_loadMutex;
-    std::condition_variable m_loadWake;
-    std::optional<Request> m_request;
-    bool m_stopLoading = false;
-    bool m_initTried = false;
-    bool m_ready = false;
-    bool m_atExitSet = false;
+    SDL_AudioSpec m_format = deviceFormat();
+    bool m_started = false;
     SDL_AudioDeviceID m_device = 0;
-    std::unique_ptr<Voice> m_voice;
-    std::thread m_closer;
+    Uint64 m_nextRetry = 0;
+    bool m_ringing = false; // a loop plays, or should
+    OutputVolume m_volume;
 
-    // Each call is a generation; a waiting caller watches for its own to
-    // finish or be replaced.
-    std::mutex m_doneMutex;
-    std::condition_variable m_done;
-    std::uint64_t m_generation = 0;
-    std::uint64_t m_finished = 0;
+    // Shared with SDL's audio thread, under the device lock.
+    std::vector<Uint8> m_samples;
+    std::size_t m_pos = 0;
+    bool m_loop = false;
+    bool m_playing = false;
+    std::atomic<Uint64> m_finishedAt = 0;
+    std::atomic<Uint64> m_lastFill = 0;
+    std::atomic<Uint64> m_fills = 0;
+    Uint64 m_fillsAtOpen = 0;
 };
 
 } // namespace
@@ -373,6 +340,10 @@ extern "C" Q_DECL_EXPORT const SoundModule *vellwake_sound_module()
 {
     static const SoundModule module{
             [](LPCSTR name, DWORD flags) { return Player::instance().play(name, flags); },
-            [] { return Player::instance().deviceCount(); }, [] { Player::instance().shutdown(); }};
+            [] { return Player::instance().remaining(); },
+            [] { return Player::instance().watch(); },
+            [] { return Player::instance().checkOutput(); },
+            [] { return Player::instance().deviceCount(); },
+            [] { Player::instance().shutdown(); }};
     return &module;
 }

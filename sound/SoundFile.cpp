@@ -10,8 +10,10 @@
 #include <QFile>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -42,15 +44,65 @@ bool decode(SDL_RWops *rw, DecodedSound &out)
     return ok;
 }
 
-bool decodeDefault(DecodedSound &out)
+// Converts the whole sound at once with SDL's own converter: rate, sample
+// format and channels. (Its stream converter keeps the last few
+// milliseconds of a resampled sound back.)
+bool convert(DecodedSound &sound, const SDL_AudioSpec &to)
 {
-    return decode(SDL_RWFromConstMem(defaultSoundWav, sizeof defaultSoundWav), out);
+    const SDL_AudioSpec &from = sound.format;
+    SDL_AudioCVT cvt;
+    const int built = SDL_BuildAudioCVT(&cvt, from.format, from.channels, from.freq, to.format,
+                                        to.channels, to.freq);
+    if (built < 0)
+        return false;
+    if (built > 0) {
+        const std::size_t length = sound.samples.size();
+        if (length > std::size_t(INT_MAX / cvt.len_mult)) {
+            SDL_SetError("too long to convert");
+            return false;
+        }
+        sound.samples.resize(length * std::size_t(cvt.len_mult));
+        cvt.buf = sound.samples.data();
+        cvt.len = int(length);
+        if (SDL_ConvertAudio(&cvt) < 0)
+            return false;
+        const int frame = SDL_AUDIO_BITSIZE(to.format) / 8 * to.channels;
+        sound.samples.resize(std::size_t(cvt.len_cvt - cvt.len_cvt % frame));
+        sound.samples.shrink_to_fit();
+        if (sound.samples.empty()) {
+            SDL_SetError("no complete frame of sound");
+            return false;
+        }
+    }
+    sound.format.freq = to.freq;
+    sound.format.format = to.format;
+    sound.format.channels = to.channels;
+    return true;
+}
+
+bool decodeDefault(const SDL_AudioSpec &device, DecodedSound &out)
+{
+    return decode(SDL_RWFromConstMem(defaultSoundWav, sizeof defaultSoundWav), out)
+            && convert(out, device);
 }
 
 bool isRegularFile(const std::string &path)
 {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The current directory may be a shared one where anybody can leave a file
+// named like the alarm's.
+bool isOwnFile(const std::string &path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (st.st_uid == ::geteuid())
+        return true;
+    qCDebug(lcSound, "%s: passed over, as another user owns it", path.c_str());
+    return false;
 }
 
 std::string findFile(const std::string &name)
@@ -60,10 +112,11 @@ std::string findFile(const std::string &name)
     if (name.find('/') != std::string::npos)
         return isRegularFile(name) ? name : std::string();
     // The current directory first: a user's own sound there wins.
+    const std::string here = "./" + name;
+    if (isOwnFile(here))
+        return here;
     const QString bare = QFile::decodeName(name.c_str());
-    const QStringList candidates = QStringList{QStringLiteral("./") + bare}
-            + programFileCandidates(bare, QStringLiteral(VELLWAKE_DATADIR));
-    for (const QString &candidate : candidates) {
+    for (const QString &candidate : programFileCandidates(bare, QStringLiteral(VELLWAKE_DATADIR))) {
         const std::string path = QFile::encodeName(candidate).toStdString();
         if (isRegularFile(path))
             return path;
@@ -71,7 +124,7 @@ std::string findFile(const std::string &name)
     return {};
 }
 
-bool decodeFile(const char *name, DecodedSound &out)
+bool decodeFile(const char *name, const SDL_AudioSpec &device, DecodedSound &out)
 {
     const std::string path = findFile(name);
     if (path.empty()) {
@@ -86,35 +139,33 @@ bool decodeFile(const char *name, DecodedSound &out)
         qCDebug(lcSound, "%s: not a sound that can be played: %s", path.c_str(), SDL_GetError());
         return false;
     }
+    if (!convert(out, device)) {
+        qCDebug(lcSound, "%s: cannot be converted for the output: %s", path.c_str(),
+                SDL_GetError());
+        return false;
+    }
     return true;
 }
 
 } // namespace
 
-double DecodedSound::seconds() const
-{
-    const double bytesPerSecond
-            = double(SDL_AUDIO_BITSIZE(format.format) / 8) * format.channels * format.freq;
-    return double(samples.size()) / bytesPerSecond;
-}
-
-bool loadSound(const char *name, DWORD flags, DecodedSound &out)
+bool loadSound(const char *name, DWORD flags, const SDL_AudioSpec &device, DecodedSound &out)
 {
     if (flags & SND_FILENAME) {
-        if (decodeFile(name, out))
+        if (decodeFile(name, device, out))
             return true;
     } else if (isSystemAlias(name)) {
         // Every system sound is the default sound here.
-        return decodeDefault(out);
+        return decodeDefault(device, out);
     } else if (!(flags & SND_ALIAS)) {
         // No type given: an alias first, then a file.
-        if (decodeFile(name, out))
+        if (decodeFile(name, device, out))
             return true;
     }
     if (flags & SND_NODEFAULT)
         return false;
     qCDebug(lcSound, "%s: playing the built-in default sound instead", name);
-    return decodeDefault(out);
+    return decodeDefault(device, out);
 }
 
 bool isSystemAlias(const char *name)

@@ -4,6 +4,8 @@
 
 #include <QLoggingCategory>
 
-// Why a sound was not played as asked. Silent unless the user turns it on:
-// QT_LOGGING_RULES="vellwake.sound.debug=true".
+// The sound layer's log. A warning, printed by default, says once that no
+// sound can be played at all (no audio module, no output device). Why a
+// sound was not played as asked is debug output, silent unless the user
+// turns it on: QT_LOGGING_RULES="vellwake.sound.debug=true".
 Q_DECLARE_LOGGING_CATEGORY(lcSound)

@@ -17,6 +17,9 @@ using DWORD = std::uint32_t;
 using HMODULE = void *;
 using LPCSTR = const char *;
 
+constexpr BOOL FALSE = 0;
+constexpr BOOL TRUE = 1;
+
 constexpr DWORD SND_SYNC = 0x0000;
 constexpr DWORD SND_ASYNC = 0x0001;
 constexpr DWORD SND_NODEFAULT = 0x0002;

@@ -4,13 +4,23 @@
 
 #include "sound/SoundPlatform.h"
 
-#include <QStringList>
+#include <QByteArray>
+#include <QList>
 
-// Records every call into the sound functions as "name module flags", a stop
-// as "null 0 0", and keeps whether a looped sound would be playing.
+#include <optional>
+
+// Records every call into the sound functions, and keeps whether a looped
+// sound would be playing. Installs itself for its lifetime.
 struct FakeSoundPlatform final : SoundPlatform
 {
-    QStringList calls;
+    struct Call
+    {
+        std::optional<QByteArray> name; // none: a null name, a stop
+        HMODULE module = nullptr;
+        DWORD flags = 0;
+        bool operator==(const Call &) const = default;
+    };
+    QList<Call> calls;
     bool looping = false;
     UINT devices = 1;
     SoundProblem problem = SoundProblem::None;
@@ -20,15 +30,12 @@ struct FakeSoundPlatform final : SoundPlatform
     ~FakeSoundPlatform() override { SoundPlatform::setCurrent(nullptr); }
     BOOL PlaySoundA(LPCSTR name, HMODULE module, DWORD flags) override
     {
-        calls << QStringLiteral("%1 %2 %3")
-                         .arg(name ? name : "null")
-                         .arg(quintptr(module))
-                         .arg(flags, 0, 16);
+        calls << Call{name ? std::optional<QByteArray>(name) : std::nullopt, module, flags};
         looping = name && (flags & SND_LOOP) && (flags & SND_ASYNC);
         return 1;
     }
     UINT waveOutGetNumDevs() override { return devices; }
     void checkOutput() override { ++checks; }
     SoundProblem outputProblem() override { return problem; }
-    int stops() const { return int(calls.count(QStringLiteral("null 0 0"))); }
+    int stops() const { return int(calls.count(Call{std::nullopt, nullptr, 0})); }
 };
