@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 // The sound player through a recording platform, and the SDL layer heard
 // through SDL's disk driver, which writes every sample it plays to a file.
+#include "sound/OutputVolumeRules.h"
 #include "sound/SoundModuleLoader.h"
 #include "sound/csSoundPlayerLibrary.h"
 #include "support/FakeSoundPlatform.h"
@@ -194,6 +195,124 @@ private Q_SLOTS:
         }
         MsgBox::setHandler({});
         QCOMPARE(platform ? platform->calls.join(u"; ") : heard(expected), expected);
+    }
+
+    // --- The output a ring raises, and what is put back after it -----------
+    // The decisions alone, on the values a sink shows; the audio module
+    // reads and writes them through the sound server.
+private:
+    using SinkSetting = OutputVolumeRules::SinkSetting;
+
+    // What happens to the sink while the ring lasts.
+    enum class Meanwhile {
+        UserMutes,
+        UserUnmutes,
+        UserSetsVolume, // every channel to the step's percent
+        ServerRounds, // stores each channel a unit off what it was given
+        RingAgain, // the ring starts anew on the same sink
+    };
+    struct Step
+    {
+        Meanwhile what;
+        int percent = 0;
+    };
+    using Steps = QList<Step>;
+
+    static std::uint32_t volume(int percent)
+    {
+        return std::uint32_t(std::lround(percent * double(OutputVolumeRules::fullVolume) / 100));
+    }
+    static SinkSetting sink(bool isMuted, std::initializer_list<int> percents)
+    {
+        SinkSetting s{isMuted, {}};
+        for (int p : percents)
+            s.channels.push_back(volume(p));
+        return s;
+    }
+    static SinkSetting muted(std::initializer_list<int> percents) { return sink(true, percents); }
+    static SinkSetting unmuted(std::initializer_list<int> percents)
+    {
+        return sink(false, percents);
+    }
+    static QByteArray shown(const SinkSetting &s)
+    {
+        QByteArray out = s.muted ? "muted at" : "unmuted at";
+        for (std::uint32_t c : s.channels) {
+            const double percent = c * 100.0 / OutputVolumeRules::fullVolume;
+            out += ' ' + QByteArray::number(percent, 'f', 3) + '%';
+        }
+        return out;
+    }
+
+private Q_SLOTS:
+    void outputVolume_data()
+    {
+        QTest::addColumn<SinkSetting>("before");
+        QTest::addColumn<Steps>("meanwhile");
+        QTest::addColumn<SinkSetting>("ringing"); // as the last ring start left it
+        QTest::addColumn<SinkSetting>("after"); // once it has stopped
+        const auto user = [](Meanwhile what, int percent = 0) { return Step{what, percent}; };
+        using enum Meanwhile;
+        // clang-format off
+        QTest::newRow("muted at 70 %: unmuted, volume kept") << muted({70}) << Steps{} << unmuted({70}) << muted({70});
+        QTest::newRow("at 5 %: lifted to 50 %") << unmuted({5}) << Steps{} << unmuted({50}) << unmuted({5});
+        QTest::newRow("muted at 0 %: unmuted and lifted") << muted({0}) << Steps{} << unmuted({50}) << muted({0});
+        QTest::newRow("at 19 %: lifted") << unmuted({19}) << Steps{} << unmuted({50}) << unmuted({19});
+        QTest::newRow("at 20 %: left alone") << unmuted({20}) << Steps{} << unmuted({20}) << unmuted({20});
+        QTest::newRow("at 100 %: left alone") << unmuted({100}) << Steps{} << unmuted({100}) << unmuted({100});
+        QTest::newRow("uneven, judged by the loudest") << unmuted({30, 5}) << Steps{} << unmuted({30, 5}) << unmuted({30, 5});
+        QTest::newRow("uneven and quiet: lifted, balance kept") << unmuted({10, 5}) << Steps{} << unmuted({50, 25}) << unmuted({10, 5});
+        QTest::newRow("the server rounds: still put back") << muted({10, 5}) << Steps{user(ServerRounds)} << unmuted({50, 25}) << muted({10, 5});
+        QTest::newRow("user mutes the lifted sink: muted stays") << unmuted({5}) << Steps{user(UserMutes)} << unmuted({50}) << muted({5});
+        QTest::newRow("user mutes and unmutes: put back") << muted({70}) << Steps{user(UserMutes), user(UserUnmutes)} << unmuted({70}) << muted({70});
+        QTest::newRow("user lowers the volume: kept") << unmuted({5}) << Steps{user(UserSetsVolume, 30)} << unmuted({50}) << unmuted({30});
+        QTest::newRow("user raises the volume: kept, mute put back") << muted({0}) << Steps{user(UserSetsVolume, 80)} << unmuted({50}) << muted({80});
+        QTest::newRow("ring again: the user's own still put back") << muted({5}) << Steps{user(RingAgain)} << unmuted({50}) << muted({5});
+        QTest::newRow("ring again after the user muted") << muted({70}) << Steps{user(UserMutes), user(RingAgain)} << unmuted({70}) << muted({70});
+        QTest::newRow("ring again after the user set a volume") << unmuted({5}) << Steps{user(UserSetsVolume, 30), user(RingAgain)} << unmuted({30}) << unmuted({30});
+        QTest::newRow("ring again after the user turned it down") << unmuted({30}) << Steps{user(RingAgain), user(UserSetsVolume, 3), user(RingAgain)} << unmuted({50}) << unmuted({3});
+        // clang-format on
+    }
+    void outputVolume()
+    {
+        QFETCH(SinkSetting, before);
+        QFETCH(Steps, meanwhile);
+        QFETCH(SinkSetting, ringing);
+        QFETCH(SinkSetting, after);
+        using namespace OutputVolumeRules;
+        std::optional<Raised> raised = raise(before, std::nullopt);
+        SinkSetting now = raised ? raised->set : before;
+        SinkSetting rang = now;
+        for (const Step &step : meanwhile) {
+            switch (step.what) {
+            case Meanwhile::UserMutes:
+            case Meanwhile::UserUnmutes:
+                now.muted = step.what == Meanwhile::UserMutes;
+                break;
+            case Meanwhile::UserSetsVolume:
+                now.channels.assign(now.channels.size(), volume(step.percent));
+                break;
+            case Meanwhile::ServerRounds:
+                for (std::uint32_t &c : now.channels)
+                    c += 1;
+                break;
+            case Meanwhile::RingAgain:
+                raised = raise(now, raised);
+                now = rang = raised ? raised->set : now;
+                break;
+            default:
+                QFAIL("unknown step");
+            }
+        }
+        if (raised) {
+            const RestorePlan plan = restorePlan(*raised, now);
+            if (plan.mute == Restore::PutBack)
+                now.muted = raised->user.muted;
+            if (plan.volume == Restore::PutBack)
+                now.channels = raised->user.channels;
+        }
+        QVERIFY2(rang == ringing, shown(rang) + " as the ring started, not " + shown(ringing));
+        QVERIFY2(now == after, shown(now) + " after the ring, not " + shown(after));
     }
 };
 
