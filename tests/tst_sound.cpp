@@ -4,6 +4,7 @@
 // platform; the sound thread through an audio module of the test's own,
 // whose calls the test can hold; and the real audio module heard through
 // SDL's disk driver, which writes every sample it plays to a file.
+#include "sound/OutputVolumeRules.h"
 #include "sound/SoundModule.h"
 #include "sound/SoundModuleLoader.h"
 #include "sound/csSoundPlayerLibrary.h"
@@ -716,6 +717,121 @@ private Q_SLOTS:
         }
         const QString wrong = mismatch(output(), heard);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
+
+private:
+    using SinkSetting = OutputVolumeRules::SinkSetting;
+
+    // What happens to the sink while the ring lasts.
+    enum class Meanwhile {
+        UserMutes,
+        UserUnmutes,
+        UserSetsVolume, // every channel to the step's percent
+        ServerRounds, // stores each channel a unit off what it was given
+        RingAgain, // the ring starts anew on the same sink
+    };
+    struct RingStep
+    {
+        Meanwhile what;
+        int percent = 0;
+    };
+    using RingSteps = QList<RingStep>;
+
+    static std::uint32_t volume(int percent)
+    {
+        return std::uint32_t(std::lround(percent * double(OutputVolumeRules::fullVolume) / 100));
+    }
+    static SinkSetting sink(bool isMuted, std::initializer_list<int> percents)
+    {
+        SinkSetting s{isMuted, {}};
+        for (int p : percents)
+            s.channels.push_back(volume(p));
+        return s;
+    }
+    static SinkSetting muted(std::initializer_list<int> percents) { return sink(true, percents); }
+    static SinkSetting unmuted(std::initializer_list<int> percents)
+    {
+        return sink(false, percents);
+    }
+    static QByteArray shown(const SinkSetting &s)
+    {
+        QByteArray out = s.muted ? "muted at" : "unmuted at";
+        for (std::uint32_t c : s.channels) {
+            const double percent = c * 100.0 / OutputVolumeRules::fullVolume;
+            out += ' ' + QByteArray::number(percent, 'f', 3) + '%';
+        }
+        return out;
+    }
+
+private Q_SLOTS:
+    void outputVolume_data()
+    {
+        QTest::addColumn<SinkSetting>("before");
+        QTest::addColumn<RingSteps>("meanwhile");
+        QTest::addColumn<SinkSetting>("ringing"); // as the last ring start left it
+        QTest::addColumn<SinkSetting>("after"); // once it has stopped
+        const auto user = [](Meanwhile what, int percent = 0) { return RingStep{what, percent}; };
+        using enum Meanwhile;
+        // clang-format off
+        QTest::newRow("muted at 70 %: unmuted, volume kept") << muted({70}) << RingSteps{} << unmuted({70}) << muted({70});
+        QTest::newRow("at 5 %: lifted to 50 %") << unmuted({5}) << RingSteps{} << unmuted({50}) << unmuted({5});
+        QTest::newRow("muted at 0 %: unmuted and lifted") << muted({0}) << RingSteps{} << unmuted({50}) << muted({0});
+        QTest::newRow("at 19 %: lifted") << unmuted({19}) << RingSteps{} << unmuted({50}) << unmuted({19});
+        QTest::newRow("at 20 %: left alone") << unmuted({20}) << RingSteps{} << unmuted({20}) << unmuted({20});
+        QTest::newRow("at 100 %: left alone") << unmuted({100}) << RingSteps{} << unmuted({100}) << unmuted({100});
+        QTest::newRow("uneven, judged by the loudest") << unmuted({30, 5}) << RingSteps{} << unmuted({30, 5}) << unmuted({30, 5});
+        QTest::newRow("uneven and quiet: lifted, balance kept") << unmuted({10, 5}) << RingSteps{} << unmuted({50, 25}) << unmuted({10, 5});
+        QTest::newRow("the server rounds: still put back") << muted({10, 5}) << RingSteps{user(ServerRounds)} << unmuted({50, 25}) << muted({10, 5});
+        QTest::newRow("user mutes the lifted sink: muted stays") << unmuted({5}) << RingSteps{user(UserMutes)} << unmuted({50}) << muted({5});
+        QTest::newRow("user mutes and unmutes: put back") << muted({70}) << RingSteps{user(UserMutes), user(UserUnmutes)} << unmuted({70}) << muted({70});
+        QTest::newRow("user lowers the volume: kept") << unmuted({5}) << RingSteps{user(UserSetsVolume, 30)} << unmuted({50}) << unmuted({30});
+        QTest::newRow("user raises the volume: kept, mute put back") << muted({0}) << RingSteps{user(UserSetsVolume, 80)} << unmuted({50}) << muted({80});
+        QTest::newRow("ring again: the user's own still put back") << muted({5}) << RingSteps{user(RingAgain)} << unmuted({50}) << muted({5});
+        QTest::newRow("ring again after the user muted") << muted({70}) << RingSteps{user(UserMutes), user(RingAgain)} << unmuted({70}) << muted({70});
+        QTest::newRow("ring again after the user set a volume") << unmuted({5}) << RingSteps{user(UserSetsVolume, 30), user(RingAgain)} << unmuted({30}) << unmuted({30});
+        QTest::newRow("ring again after the user turned it down") << unmuted({30}) << RingSteps{user(RingAgain), user(UserSetsVolume, 3), user(RingAgain)} << unmuted({50}) << unmuted({3});
+        // clang-format on
+    }
+    void outputVolume()
+    {
+        QFETCH(SinkSetting, before);
+        QFETCH(RingSteps, meanwhile);
+        QFETCH(SinkSetting, ringing);
+        QFETCH(SinkSetting, after);
+        using namespace OutputVolumeRules;
+        std::optional<Raised> raised = raise(before, std::nullopt);
+        SinkSetting now = raised ? raised->set : before;
+        SinkSetting rang = now;
+        for (const RingStep &step : meanwhile) {
+            switch (step.what) {
+            case Meanwhile::UserMutes:
+            case Meanwhile::UserUnmutes:
+                now.muted = step.what == Meanwhile::UserMutes;
+                break;
+            case Meanwhile::UserSetsVolume:
+                now.channels.assign(now.channels.size(), volume(step.percent));
+                break;
+            case Meanwhile::ServerRounds:
+                for (std::uint32_t &c : now.channels)
+                    c += 1;
+                break;
+            case Meanwhile::RingAgain:
+                raised = raise(now, raised);
+                now = rang = raised ? raised->set : now;
+                break;
+            default:
+                QFAIL("unknown step");
+            }
+        }
+        if (raised) {
+            const RestorePlan plan = restorePlan(*raised, now);
+            if (plan.mute == Restore::PutBack)
+                now.muted = raised->user.muted;
+            if (plan.volume == Restore::PutBack)
+                now.channels = raised->user.channels;
+        }
+        QVERIFY2(rang == ringing, shown(rang) + " as the ring started, not " + shown(ringing));
+        QVERIFY2(now == after, shown(now) + " after the ring, not " + shown(after));
     }
 };
 
