@@ -5,170 +5,473 @@
 #
 # scenarios.py BINARY ARTEFACT_DIR ROW     or     scenarios.py --list
 
-import math, os, re, subprocess, sys, wave  # noqa: E401
+import array
+import dataclasses
+import enum
+import math
+import os
+import re
+import subprocess
+import sys
+import wave
 
 from harness import TIMEOUT, Desktop, check, wait_for
 
-MAIN, SET = "Vellwake", "Vellwake - Set Alarms"
-PRESS_SPACE, SNOOZING = "*** Press the SPACE Bar to SNOOOOZE ***", "*** snoooozing *** "
-TONE = 1500  # the user's alarm.wav; the built-in sound is far lower
+MAIN = "Vellwake"
+SET_ALARMS = "Vellwake - Set Alarms"
+PRESS_SPACE = "*** Press the SPACE Bar to SNOOOOZE ***"
+SNOOZING = "*** snoooozing *** "
+NO_AUDIO_MODULE = "*** NO SOUND: audio module missing ***"
+TONE = 1500  # Hz, the user's alarm.wav; the built-in sound is far lower
 ASSETS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "assets")
+MONDAY_MORNING = "2026-03-02 07:00:00"
 
 
-def lay_out(d, kind):  # the user's alarm.wav: a one-second tone, cut short, or garbage
-    with wave.open(os.path.join(d.cwd, "alarm.wav"), "wb") as w:
-        w.setnchannels(1), w.setsampwidth(2), w.setframerate(22050)
-        w.writeframes(b"".join(int(12000 * math.sin(2 * math.pi * TONE * i / 22050))
-                               .to_bytes(2, "little", signed=True) for i in range(22050)))
-    with open(os.path.join(d.cwd, "alarm.wav"), "r+b") as f:  # cut, or garbage on its head
-        f.truncate(14000) if kind == "truncated" else f.write(b"no wave" * 40 * (kind == "garbage"))
+class Sound(enum.Enum):
+    TONE = "the tone of alarm.wav"
+    BUILT_IN = "the built-in sound"
 
 
-def status(d):
-    return next((n["name"] for n in d.find(role="label", win=MAIN) if n["desc"] == "Status"), None)
+class AlarmFile(enum.Enum):
+    TONE = "a one-second tone"
+    TONE_400_KHZ = "a one-second tone at 400 kHz"
+    TRUNCATED = "the tone cut short"
+    GARBAGE = "the tone with garbage on its head"
 
 
-def focused(d, win):
-    found = d.find(["focused"], win=win, top=False)
-    return (found[0]["role"], found[0]["name"], found[0]["desc"]) if found else None
+def lay_out_alarm_file(directory, kind):
+    """The user's alarm.wav in the program's working directory."""
+    rate = 400000 if kind == AlarmFile.TONE_400_KHZ else 22050
+    samples = array.array("h", (int(12000 * math.sin(2 * math.pi * TONE * i / rate))
+                                for i in range(rate)))
+    path = os.path.join(directory, "alarm.wav")
+    with wave.open(path, "wb") as file:
+        file.setnchannels(1)
+        file.setsampwidth(2)
+        file.setframerate(rate)
+        file.writeframes(samples.tobytes())
+    if kind == AlarmFile.TRUNCATED:
+        os.truncate(path, 14000)
+    if kind == AlarmFile.GARBAGE:
+        with open(path, "r+b") as file:
+            file.write(b"no wave" * 40)
 
 
-def slots(d):
-    return [(n["name"], "checked" in n["states"]) for n in d.find(role="check box", win=MAIN)]
+@dataclasses.dataclass
+class Session:
+    """A row's desktop and what its steps learn along the way."""
+    desktop: Desktop
+    day: str  # the day the row starts on, "YYYY-MM-DD"
+    main_window: int = 0
+    slots_at_ring: list = None
+    pastes: int = 0
+
+    def find(self, states=(), **match):
+        return self.desktop.screen_reader.find(states, **match)
+
+    def wait_node(self, states=(), **match):
+        return self.desktop.screen_reader.wait_node(states, **match)
 
 
-def tab_to(d, window, win, key="Tab", **match):
+def status(session):
+    for node in session.find(role="label", window=MAIN):
+        if node.description == "Status":
+            return node
+    return None
+
+
+def status_text(session):
+    node = status(session)
+    return node.name if node else None
+
+
+def focused(session, window):
+    found = session.find(["focused"], window=window, top=False)
+    if not found:
+        return None
+    return found[0].role, found[0].name, found[0].description
+
+
+def slots(session):
+    return [(node.name, "checked" in node.states)
+            for node in session.find(role="check box", window=MAIN)]
+
+
+def tab_to(session, window, window_name, key="Tab", **match):
     # Tabs on until that control has the focus, as a keyboard user does.
     for _ in range(12):
-        if d.find(["focused"], win=win, top=False, **match):
+        if session.find(["focused"], window=window_name, top=False, **match):
             return
-        now = focused(d, win)
-        d.keys(window, key)
-        wait_for(lambda: focused(d, win) not in (None, now), "Tab to move the focus")
+        before = focused(session, window_name)
+        session.desktop.keys(window, key)
+        wait_for(lambda: focused(session, window_name) not in (None, before),
+                 "Tab to move the focus")
     check(False, f"Tab never reached {match}")
 
 
-def start(d, **env):
-    lay_out(d, "tone")
-    d.start_app(**env)
-    d.main = d.window(MAIN)
-    wait_for(lambda: status(d) is not None, "the first tick")
-    d.keys(d.main)  # given the keyboard, as a window manager would
+def open_set_alarms(session):
+    session.wait_node(["focused"], window=MAIN, name="Set Alarms")
+    session.desktop.keys(session.main_window, "space")
+    return session.desktop.window(SET_ALARMS)
 
 
-def open_set_alarms(d):
-    d.wait_node(["focused"], win=MAIN, name="Set Alarms")
-    return d.keys(d.main, "space") or d.window(SET)
-
-
-def set_alarms(d, alarms):
+def set_alarms(session, alarms):
     # The whole setting by keyboard: Tab, digits, space on PM, then SET.
-    form2, alarms = open_set_alarms(d), [re.match(r"(\d+):(\d+) (.M)", a).groups() for a in alarms]
-    for slot, (hour, minute, half) in enumerate(alarms, 1):
+    window = open_set_alarms(session)
+    parsed = [re.fullmatch(r"(\d+):(\d+) ([AP]M)", alarm).groups() for alarm in alarms]
+    for slot, (hour, minute, _) in enumerate(parsed, 1):
         for part, digits in (("hour", hour), ("minute", minute)):
-            tab_to(d, form2, SET, role="text", name=f"Alarm {slot} {part}")
-            d.keys(form2, *digits)
-            d.wait_node(role="text", name=f"Alarm {slot} {part}", text=digits)
-    pm = [slot for slot, alarm in enumerate(alarms, 1) if alarm[2] == "PM"]
-    for slot in pm:  # a half box taking the focus clears its partner: forward only
-        tab_to(d, form2, SET, role="check box", name="PM", desc=f"Alarm {slot}")
-        d.keys(form2, "space")
-    tab_to(d, form2, SET, "Tab" if pm else "shift+Tab", role="push button", name="SET")
-    d.keys(form2, "space")
-    wait_for(lambda: d.main in d.windows(MAIN), "the main window back")
+            tab_to(session, window, SET_ALARMS, role="text", name=f"Alarm {slot} {part}")
+            session.desktop.keys(window, *digits)
+            session.wait_node(role="text", name=f"Alarm {slot} {part}", text=digits)
+    afternoon = [slot for slot, (_, _, half) in enumerate(parsed, 1) if half == "PM"]
+    # A half box taking the focus clears its partner: forward only.
+    for slot in afternoon:
+        tab_to(session, window, SET_ALARMS, role="check box", name="PM",
+               description=f"Alarm {slot}")
+        session.desktop.keys(window, "space")
+    back_to_set = "Tab" if afternoon else "shift+Tab"
+    tab_to(session, window, SET_ALARMS, back_to_set, role="push button", name="SET")
+    session.desktop.keys(window, "space")
+    wait_for(lambda: session.main_window in session.desktop.windows(MAIN),
+             "the main window back")
 
 
-def ring(d, sound):
-    wait_for(lambda: status(d) == PRESS_SPACE, "the ring")
-    d.keys(d.main)  # the window given the keyboard: the focus inside is the program's
-    d.wait_node(["focused"], win=MAIN, role="push button", name="SNOOOOOZE")
-    if d.sound:
-        wait_for(lambda: d.heard(0.3)[1] > 0, "a sound")
-        hz, share, breaks = d.heard(2.5)
-        check((abs(hz - TONE) < 150) == (sound == "tone"), f"heard {hz:.0f} Hz, not the {sound}")
-        # The one-second file loops on without a break at each turn; a buffer
-        # lost now and then on a busy machine comes at no such beat.
-        check(sound != "tone" or share > 0.9 and not {b - a for a in breaks for b in breaks}
-              & set(range(97, 104)), f"the looped sound: {share:.0%} heard, breaks at {breaks}")
-    d.before = slots(d)
+def status_pixels(session):
+    """The status line's pixels, as (red, green, blue) triples."""
+    shot = session.desktop.screenshot("status", session.main_window)
+    x, y, width, height = status(session).extents(relative_to_window=True)
+    raw = subprocess.run(["convert", shot, "-crop", f"{width}x{height}+{x}+{y}", "+repage",
+                          "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
+    return [tuple(raw[i:i + 3]) for i in range(0, len(raw) - 2, 3)]
 
 
-def snoozed(d, _):
-    d.sound and wait_for(lambda: d.heard(0.5)[1] == 0, "silence")
-    check(slots(d) == d.before, f"the slots went from {d.before} to {slots(d)} while snoozing")
-    wait_for(lambda: status(d) == SNOOZING, "the snooze")
+def is_red(pixel):
+    red, green, blue = pixel
+    return red > 180 and green < 90 and blue < 90
 
 
-def quiet(d, shown):
-    wait_for(lambda: d.find(role="label", name=shown, win=MAIN), f"the clock at {shown}")
-    check(status(d) != PRESS_SPACE and d.heard(0.5)[1] == 0, f"a ring at {shown}")
+class Step:
+    """One thing a row does or checks, in the order the row lists them."""
+
+    def run(self, session):
+        raise NotImplementedError
 
 
-def close(d, answer):
-    d.request_close(d.main)
-    d.keys(d.window(MAIN, other_than=[d.main]), answer)
-    if answer == "Escape":
-        wait_for(lambda: d.windows(MAIN) == [d.main], "the confirmation to go")
-        return ring(d, "tone")
-    check(d.app.wait(TIMEOUT) == 0, f"the program ended with code {d.app.returncode}")
-    wait_for(lambda: d.heard(0.5)[1] == 0, "silence after the end")
+# --- the clock
 
 
-STEPS = {"at": lambda d, t: d.set_clock(t if len(t) > 8 else f"{d.day} {t}"), "ring": ring,
-         "keys": lambda d, keys: d.keys(d.main, *keys.split()), "snoozed": snoozed,
-         "quiet": quiet, "wav": lay_out, "server": lambda d, _: d.start_sound(), "close": close}
-SNOOZE = "at 07:04:58; ring tone; keys {}; snoozed; at 07:19:58; ring tone"
-# name: the alarms set by keyboard, then the steps; the day starts at 7:00 AM unless told.
-ROWS = {"snooze_" + "_".join(keys.lower().split()): ("7:05 AM, 9:15 AM", SNOOZE.format(keys))
-        for keys in ("space", "space space", "space space space", "space Return")} | {
-    "snooze_over_midnight": ("11:50 PM", "at 23:49:58; ring tone; keys space; snoozed; "
-                             "at 2026-03-03 00:04:58; ring tone", "2026-03-02 23:45:00"),
-    "clock_jumps_over_alarm": ("7:05 AM", "at 07:10:00; quiet 7:10 AM; at 07:04:58; ring tone"),
-    "snooze_over_spring_forward": ("1:55 AM", "at 01:54:58; ring tone; keys space; snoozed; "
-                                   "at 01:59:58; quiet 3:00 AM; at 03:09:58; ring tone",
-                                   "2026-03-29 01:50:00"),
-    "bad_sound_file": ("7:05 AM", "wav garbage; at 07:04:58; ring default; keys space; snoozed; "
-                       "wav truncated; at 07:19:58; ring default"),
-    "sound_server_appears": ("7:05 AM", "at 07:04:58; ring tone; keys space; snoozed; server; "
-                             "at 07:19:58; ring tone", "2026-03-02 07:00:00", False),
-    "close_box": ("7:05 AM", "at 07:04:58; ring tone; close Escape; close Return"),
-}
+@dataclasses.dataclass
+class At(Step):
+    """Sets the wall clock, "HH:MM:SS" on the row's day or a whole date and time."""
+    when: str
+
+    def run(self, session):
+        when = self.when if len(self.when) > 8 else f"{session.day} {self.when}"
+        session.desktop.clock.set(when)
 
 
-def screen_reader(d):
-    # Names a screen reader reads out, the Set Alarms window as a window, and
-    # the focus back where it was after the About box is answered by keyboard.
-    start(d)
-    for role, key, text in (("push button", "name", "Set Alarms"), ("menu item", "name", "about"),
-                            ("push button", "name", "SNOOOOOZE"), ("check box", "desc", "Alarm 1"),
-                            ("check box", "desc", "Alarm 2")):
-        d.wait_node(win=MAIN, role=role, **{key: text})
-    had = wait_for(lambda: focused(d, MAIN), "a focused control")
-    d.keys(d.main, "alt", "Return")
-    d.keys(d.window(MAIN, other_than=[d.main]), "Escape")
-    wait_for(lambda: d.windows(MAIN) == [d.main], "the About box to go")
-    wait_for(lambda: focused(d, MAIN) == had, f"the focus back on {had}")
-    open_set_alarms(d)
-    top = wait_for(lambda: [n for n in d.find(["showing"], top=True) if n["win"] != MAIN], "it")[0]
-    check(top["role"] in ("frame", "window", "dialog") and top["name"] == SET,
-          f"the Set Alarms window reads as a {top['role']} named {top['name']!r}")
+@dataclasses.dataclass
+class ClockShows(Step):
+    shown: str
+
+    def run(self, session):
+        session.wait_node(role="label", name=self.shown, window=MAIN)
 
 
-def middle_paste(d):
-    # The X selection pasted with the middle button obeys the field rules: letters
-    # never enter (letters alone leave a field empty), and a field holds two digits at most.
-    start(d)
-    open_set_alarms(d)
-    for n, (text, rule) in enumerate((("ab PM", ""), ("1234567", r"\d{0,2}"))):
-        open(os.path.join(d.dir, text), "w").write(text)
-        d.start("xclip", ["xclip", "-quiet", "-selection", "primary", f"{d.dir}/{text}"])
-        wait_for(lambda: d.run_tool("xclip", "-o", "-selection", "primary").stdout == text, text)
-        fields = d.find(role="text", win=SET)
-        [d.click(field, 2) for field in fields]
-        d.click(fields[n + 1], 1)  # its focus shows that the pastes before it are done
-        d.wait_node(["focused"], win=SET, name=fields[n + 1]["name"])
-        for field in d.find(role="text", win=SET):
-            check(re.fullmatch(rule, field["text"]), f"{field['name']} {field['text']!r} ({text})")
+# --- ringing and snoozing
+
+
+@dataclasses.dataclass
+class RingShows(Step):
+    """The ring as it looks: the status asks for the space bar, and the
+    snooze button holds the focus once the window has the keyboard."""
+
+    def run(self, session):
+        wait_for(lambda: status_text(session) == PRESS_SPACE, "the ring")
+        # The window given the keyboard: the focus inside is the program's.
+        session.desktop.keys(session.main_window)
+        session.wait_node(["focused"], window=MAIN, role="push button", name="SNOOOOOZE")
+        session.slots_at_ring = slots(session)
+
+
+@dataclasses.dataclass
+class Rings(Step):
+    """The ring as it looks and sounds."""
+    sound: Sound
+
+    def run(self, session):
+        RingShows().run(session)
+        desktop = session.desktop
+        wait_for(lambda: not desktop.heard(0.3).silent, "a sound")
+        heard = desktop.heard(2.5)
+        is_tone = abs(heard.pitch - TONE) < 150
+        check(is_tone == (self.sound == Sound.TONE),
+              f"heard {heard.pitch:.0f} Hz, not {self.sound.value}")
+        if self.sound == Sound.TONE:
+            # The one-second file loops on without a break at each turn; a
+            # buffer lost now and then on a busy machine comes at no such beat.
+            gaps = {later - earlier for earlier in heard.breaks for later in heard.breaks}
+            check(heard.share > 0.9 and not gaps & set(range(97, 104)),
+                  f"the looped sound: {heard.share:.0%} heard, breaks at {heard.breaks}")
+
+
+@dataclasses.dataclass
+class Press(Step):
+    """Keys pressed in the main window."""
+    keys: tuple
+
+    def __init__(self, *keys):
+        self.keys = keys
+
+    def run(self, session):
+        session.desktop.keys(session.main_window, *self.keys)
+
+
+@dataclasses.dataclass
+class Snoozed(Step):
+    """Silence where a sound server runs, the slots as they were at the ring,
+    and the snooze status."""
+
+    def run(self, session):
+        if session.desktop.sound.running:
+            wait_for(lambda: session.desktop.heard(0.5).silent, "silence")
+        check(slots(session) == session.slots_at_ring,
+              f"the slots went from {session.slots_at_ring} to {slots(session)} while snoozing")
+        wait_for(lambda: status_text(session) == SNOOZING, "the snooze")
+
+
+@dataclasses.dataclass
+class StatusShows(Step):
+    text: str
+    red: bool = False
+
+    def run(self, session):
+        wait_for(lambda: status_text(session) == self.text, f"the status {self.text!r}")
+        if self.red:
+            wait_for(lambda: sum(map(is_red, status_pixels(session))) > 20,
+                     f"the status {self.text!r} in red")
+
+
+@dataclasses.dataclass
+class Quiet(Step):
+    """No ring by the time the clock shows this."""
+    shown: str
+
+    def run(self, session):
+        ClockShows(self.shown).run(session)
+        check(status_text(session) != PRESS_SPACE, f"a ring at {self.shown}")
+        check(session.desktop.heard(0.5).silent, f"a sound at {self.shown}")
+
+
+# --- the user's sound file and the sound server
+
+
+@dataclasses.dataclass
+class LayOut(Step):
+    alarm_file: AlarmFile
+
+    def run(self, session):
+        lay_out_alarm_file(session.desktop.cwd, self.alarm_file)
+
+
+@dataclasses.dataclass
+class SoundServerStarts(Step):
+    def run(self, session):
+        session.desktop.sound.start()
+
+
+@dataclasses.dataclass
+class SoundServerKilled(Step):
+    """SIGKILL, as a crash."""
+
+    def run(self, session):
+        session.desktop.sound.kill()
+
+
+@dataclasses.dataclass
+class SoundServerStopped(Step):
+    """SIGSTOP: there, and answering nothing."""
+
+    def run(self, session):
+        session.desktop.sound.pause()
+
+
+@dataclasses.dataclass
+class SoundServerContinues(Step):
+    def run(self, session):
+        session.desktop.sound.resume()
+
+
+@dataclasses.dataclass
+class HeardBeforeTheMinuteTurns(Step):
+    """The ring heard again, with no key pressed and no minute turn to start it."""
+    sound: Sound
+
+    def run(self, session):
+        desktop = session.desktop
+        seconds_left = 58 - desktop.clock.now().second
+        check(seconds_left > 20, "the clock is too close to a minute turn for this step")
+        wait_for(lambda: not desktop.heard(0.3).silent, f"{self.sound.value} heard again",
+                 timeout=seconds_left)
+        check(status_text(session) == PRESS_SPACE, f"the status went to {status_text(session)!r}")
+        Rings(self.sound).run(session)
+
+
+@dataclasses.dataclass
+class SinkMuted(Step):
+    muted: bool
+
+    def run(self, session):
+        session.desktop.sound.set_mute(self.muted)
+
+
+@dataclasses.dataclass
+class SinkMuteIs(Step):
+    muted: bool
+
+    def run(self, session):
+        sound = session.desktop.sound
+        wait_for(lambda: sound.muted() == self.muted, f"the sink's mute back at {self.muted}")
+
+
+@dataclasses.dataclass
+class SinkVolume(Step):
+    percent: int
+
+    def run(self, session):
+        session.desktop.sound.set_volume(self.percent)
+
+
+@dataclasses.dataclass
+class SinkVolumeIs(Step):
+    percent: int
+
+    def run(self, session):
+        sound = session.desktop.sound
+        wait_for(lambda: sound.volume() == self.percent, f"the sink's volume at {self.percent} %")
+
+
+@dataclasses.dataclass
+class SinkVolumeAbove(Step):
+    percent: int
+
+    def run(self, session):
+        sound = session.desktop.sound
+        wait_for(lambda: sound.volume() > self.percent,
+                 f"the sink's volume above {self.percent} %")
+
+
+@dataclasses.dataclass
+class LoggedOnce(Step):
+    """Exactly one line of the program's log matches."""
+    pattern: str
+
+    def run(self, session):
+        lines = session.desktop.program_log().splitlines()
+        found = [line for line in lines if re.search(self.pattern, line, re.IGNORECASE)]
+        check(len(found) == 1, f"{len(found)} lines match {self.pattern!r}: {found[:5]}")
+
+
+# --- closing
+
+
+@dataclasses.dataclass
+class CloseBox(Step):
+    """The close box, and this key in the confirmation it brings."""
+    answer: str
+
+    def run(self, session):
+        desktop = session.desktop
+        desktop.display.request_close(session.main_window)
+        confirmation = desktop.window(MAIN, other_than=[session.main_window])
+        desktop.keys(confirmation, self.answer)
+        if self.answer == "Escape":
+            wait_for(lambda: desktop.windows(MAIN) == [session.main_window],
+                     "the confirmation to go")
+
+
+@dataclasses.dataclass
+class Ends(Step):
+    """The program ends with code 0, and its sound with it."""
+
+    def run(self, session):
+        program = session.desktop.program
+        code = program.wait(TIMEOUT)
+        check(code == 0, f"the program ended with code {code}")
+        wait_for(lambda: session.desktop.heard(0.5).silent, "silence after the end")
+
+
+# --- what a screen reader reads, pastes, and the picture
+
+
+@dataclasses.dataclass
+class Reads(Step):
+    """A control of the main window a screen reader reads out."""
+    role: str
+    name: str = None
+    description: str = None
+
+    def run(self, session):
+        match = {"role": self.role}
+        if self.name is not None:
+            match["name"] = self.name
+        if self.description is not None:
+            match["description"] = self.description
+        session.wait_node(window=MAIN, **match)
+
+
+@dataclasses.dataclass
+class AboutBoxGivesFocusBack(Step):
+    """The About box opened and answered by keyboard leaves the focus where it was."""
+
+    def run(self, session):
+        desktop = session.desktop
+        had = wait_for(lambda: focused(session, MAIN), "a focused control")
+        desktop.keys(session.main_window, "alt", "Return")
+        desktop.keys(desktop.window(MAIN, other_than=[session.main_window]), "Escape")
+        wait_for(lambda: desktop.windows(MAIN) == [session.main_window], "the About box to go")
+        wait_for(lambda: focused(session, MAIN) == had, f"the focus back on {had}")
+
+
+@dataclasses.dataclass
+class SetAlarmsReadsAsWindow(Step):
+    def run(self, session):
+        open_set_alarms(session)
+
+        def other_windows():
+            return [node for node in session.find(["showing"], top=True) if node.window != MAIN]
+        top = wait_for(other_windows, "the Set Alarms window")[0]
+        check(top.role in ("frame", "window", "dialog") and top.name == SET_ALARMS,
+              f"the Set Alarms window reads as a {top.role} named {top.name!r}")
+
+
+@dataclasses.dataclass
+class OpenSetAlarms(Step):
+    def run(self, session):
+        open_set_alarms(session)
+
+
+@dataclasses.dataclass
+class MiddleButtonPaste(Step):
+    """The X selection pasted with the middle button into every time field
+    of the Set Alarms window leaves each one matching the pattern."""
+    text: str
+    leaves: str
+
+    def run(self, session):
+        session.desktop.display.offer_selection(self.text)
+        fields = session.find(role="text", window=SET_ALARMS)
+        for field in fields:
+            session.desktop.click(field, 2)
+        # A field taking the focus shows that the pastes before it are done.
+        session.pastes += 1
+        target = fields[session.pastes % len(fields)]
+        session.desktop.click(target, 1)
+        session.wait_node(["focused"], window=SET_ALARMS, name=target.name)
+        for field in session.find(role="text", window=SET_ALARMS):
+            check(re.fullmatch(self.leaves, field.text),
+                  f"{field.name} holds {field.text!r} after pasting {self.text!r}")
 
 
 def gray(path, crop, resize="100%"):
@@ -177,47 +480,116 @@ def gray(path, crop, resize="100%"):
                           capture_output=True, check=True).stdout
 
 
-def hidpi(d):
-    # At scale factor 2 the background picture is drawn from the sharp one,
-    # pixel for pixel, where the picture sits.
-    start(d, QT_SCALE_FACTOR="2")
-    shot = d.screenshot("main", d.main)
-    import pyatspi
+@dataclasses.dataclass
+class PictureIsTheSharpOne(Step):
+    """At scale factor 2 the background picture is drawn from the sharp one,
+    pixel for pixel, where the picture shows."""
 
-    def box(node):
-        e = node["acc"].queryComponent().getExtents(pyatspi.WINDOW_COORDS)
-        return 2 * e.x, 2 * e.y, 2 * (e.x + e.width), 2 * (e.y + e.height)
-    ix, iy, _, _ = image = box(d.wait_node(role="image", win=MAIN))
-    area = box(d.wait_node(role="filler", win=MAIN))  # the picture shows within it
-    (x0, y0), (x1, y1) = map(max, image[:2], area[:2]), map(min, image[2:], area[2:])
-    seen = gray(shot, f"{x1 - x0}x{y1 - y0}+{x0}+{y0}")
-    crop = f"{x1 - x0}x{y1 - y0}+{x0 - ix}+{y0 - iy}"
+    def run(self, session):
+        shot = session.desktop.screenshot("main", session.main_window)
 
-    # Most of it is the same: the clock text and the frames lie on top.
-    sharp, upscaled = (sum(a == b for a, b in zip(seen, gray(f"{ASSETS}/{file}", crop, size)))
-                       / len(seen) for file, size in (("background@2x.jpg", "100%"),
-                                                      ("background.jpg", "200%")))
-    check(sharp > max(0.5, upscaled), f"{sharp:.0%} of the picture is the sharp one, "
-                                      f"{upscaled:.0%} the small one scaled up")
+        def box(node):  # in the screenshot's pixels
+            x, y, width, height = node.extents(relative_to_window=True)
+            return 2 * x, 2 * y, 2 * (x + width), 2 * (y + height)
+        image = box(session.wait_node(role="image", window=MAIN))
+        area = box(session.wait_node(role="filler", window=MAIN))  # the picture shows within it
+        left, top = max(image[0], area[0]), max(image[1], area[1])
+        right, bottom = min(image[2], area[2]), min(image[3], area[3])
+        size = f"{right - left}x{bottom - top}"
+        seen = gray(shot, f"{size}+{left}+{top}")
+        in_picture = f"{size}+{left - image[0]}+{top - image[1]}"
+
+        # Most of it is the same: the clock text and the frames lie on top.
+        def same_share(file, resize):
+            expected = gray(os.path.join(ASSETS, file), in_picture, resize)
+            return sum(a == b for a, b in zip(seen, expected)) / len(seen)
+        sharp = same_share("background@2x.jpg", "100%")
+        upscaled = same_share("background.jpg", "200%")
+        check(sharp > max(0.5, upscaled), f"{sharp:.0%} of the picture is the sharp one, "
+                                          f"{upscaled:.0%} the small one scaled up")
 
 
-CHECKS = {row.__name__: row for row in (screen_reader, middle_paste, hidpi)}
+# --- the rows
+
+
+@dataclasses.dataclass(frozen=True)
+class Row:
+    name: str
+    steps: tuple
+    alarms: tuple = ()  # set by keyboard in the Set Alarms window before the steps
+    day_starts: str = MONDAY_MORNING
+    sound_server: bool = True  # started with the desktop
+    audio_module: bool = True  # copied beside the program
+    scale_factor: int = 1
+
+
+ROWS = (
+    # How many keys a ring takes is the unit tests' table; this row shows the
+    # space bar through a real display server.
+    Row("snooze_space", alarms=("7:05 AM", "9:15 AM"), steps=(
+        At("07:04:58"), Rings(Sound.TONE), Press("space"), Snoozed(),
+        At("07:19:58"), Rings(Sound.TONE))),
+    Row("snooze_over_midnight", alarms=("11:50 PM",), day_starts="2026-03-02 23:45:00", steps=(
+        At("23:49:58"), Rings(Sound.TONE), Press("space"), Snoozed(),
+        At("2026-03-03 00:04:58"), Rings(Sound.TONE))),
+    Row("clock_jumps_over_alarm", alarms=("7:05 AM",), steps=(
+        At("07:10:00"), Quiet("7:10 AM"), At("07:04:58"), Rings(Sound.TONE))),
+    Row("snooze_over_spring_forward", alarms=("1:55 AM",), day_starts="2026-03-29 01:50:00",
+        steps=(At("01:54:58"), Rings(Sound.TONE), Press("space"), Snoozed(),
+               At("01:59:58"), Quiet("3:00 AM"), At("03:09:58"), Rings(Sound.TONE))),
+    Row("bad_sound_file", alarms=("7:05 AM",), steps=(
+        LayOut(AlarmFile.GARBAGE), At("07:04:58"), Rings(Sound.BUILT_IN), Press("space"),
+        Snoozed(), LayOut(AlarmFile.TRUNCATED), At("07:19:58"), Rings(Sound.BUILT_IN))),
+    Row("sound_server_appears", alarms=("7:05 AM",), sound_server=False, steps=(
+        At("07:04:58"), RingShows(), Press("space"), Snoozed(),
+        SoundServerStarts(), At("07:19:58"), Rings(Sound.TONE))),
+    Row("close_box", alarms=("7:05 AM",), steps=(
+        At("07:04:58"), Rings(Sound.TONE), CloseBox("Escape"), Rings(Sound.TONE),
+        CloseBox("Return"), Ends())),
+    Row("screen_reader", steps=(
+        Reads("push button", name="Set Alarms"), Reads("menu item", name="about"),
+        Reads("push button", name="SNOOOOOZE"), Reads("check box", description="Alarm 1"),
+        Reads("check box", description="Alarm 2"), AboutBoxGivesFocusBack(),
+        SetAlarmsReadsAsWindow())),
+    # Letters never enter (letters alone leave a field empty), and a field
+    # holds two digits at most.
+    Row("middle_paste", steps=(
+        OpenSetAlarms(), MiddleButtonPaste("ab PM", leaves=""),
+        MiddleButtonPaste("1234567", leaves=r"\d{0,2}"))),
+    Row("hidpi", scale_factor=2, steps=(PictureIsTheSharpOne(),)),
+)
 
 
 def run_row(binary, artefacts, name):
-    if name in CHECKS:
-        with Desktop(binary, artefacts, name) as d:
-            return CHECKS[name](d)
-    alarms, steps, clock, sound = (*ROWS[name], "2026-03-02 07:00:00", True)[:4]
-    with Desktop(binary, artefacts, name, clock=clock, sound=sound) as d:
-        d.day = clock[:10]
-        start(d)
-        set_alarms(d, alarms.split(", "))
-        for verb, _, arg in (step.partition(" ") for step in steps.split("; ")):
-            STEPS[verb](d, arg)
+    by_name = {row.name: row for row in ROWS}
+    check(name in by_name, f"no row named {name!r}")
+    row = by_name[name]
+    for step in row.steps:
+        check(isinstance(step, Step), f"{step!r} is not a step")
+    with Desktop(artefacts, name, clock=row.day_starts, sound=row.sound_server) as desktop:
+        session = Session(desktop, day=row.day_starts[:10])
+        lay_out_alarm_file(desktop.cwd, AlarmFile.TONE)
+        extra_env = {}
+        if row.scale_factor != 1:
+            extra_env["QT_SCALE_FACTOR"] = str(row.scale_factor)
+        desktop.start_program(binary, audio_module=row.audio_module, **extra_env)
+        session.main_window = desktop.window(MAIN)
+        wait_for(lambda: status(session) is not None, "the first tick")
+        desktop.keys(session.main_window)  # given the keyboard, as a window manager would
+        if row.alarms:
+            set_alarms(session, row.alarms)
+        for step in row.steps:
+            step.run(session)
+
+
+def main(argv):
+    if argv[1:] == ["--list"]:
+        print(";".join(row.name for row in ROWS))
+        return 0
+    check(len(argv) == 4, "usage: scenarios.py BINARY ARTEFACT_DIR ROW | --list")
+    run_row(argv[1], argv[2], argv[3])
+    return 0
 
 
 if __name__ == "__main__":
-    if sys.argv[1:] == ["--list"]:
-        sys.exit(print(";".join([*ROWS, *CHECKS])))
-    run_row(*sys.argv[1:4])
+    sys.exit(main(sys.argv))
