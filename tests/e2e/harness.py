@@ -168,6 +168,11 @@ class DisplayServer:
         """The whole screen, or one window, as a PNG file."""
         raise NotImplementedError
 
+    def program_environment(self, build_dir):
+        """What the program needs on top of the desktop's environment; the
+        libraries to preload from the build directory come after the clock's."""
+        return {}
+
 
 class XServer(DisplayServer):
     """A private X server, driven through xdotool as a user would."""
@@ -240,6 +245,67 @@ class XServer(DisplayServer):
 
     def screenshot(self, path, window=None):
         self.desktop.run_tool("import", "-window", str(window or "root"), path)
+        return path
+
+
+class Weston(DisplayServer):
+    """A headless Wayland compositor, with the program as a native Wayland
+    client. No input devices: the program is driven through the
+    accessibility bus, and its windows are asked for another state through
+    the test library preloaded into it."""
+
+    qt_platform = "wayland"
+
+    def __init__(self, desktop):
+        self.desktop = desktop
+        self.env = desktop.env
+        self.requests = os.path.join(desktop.root, "window-requests")
+
+    def start(self):
+        socket = "wayland-vellwake"
+        # The pixman renderer and the debug protocols let a screenshot be taken.
+        self.desktop.processes.start(
+            "weston", ["weston", "--backend=headless-backend.so", "--socket=" + socket,
+                       "--no-config", "--idle-time=0", "--use-pixman", "--debug"], self.env)
+        wait_for(lambda: os.path.exists(os.path.join(self.desktop.run_dir, socket)), "weston")
+        # The accessibility bindings would look for their bus on an X display.
+        os.environ.pop("DISPLAY", None)
+        return {"WAYLAND_DISPLAY": socket}
+
+    def program_environment(self, build_dir):
+        library = os.path.join(build_dir, "vellwake-window-requests.so")
+        return {"LD_PRELOAD": library, "VELLWAKE_WINDOW_REQUESTS": self.requests}
+
+    def windows(self, pid, title):
+        # No client sees another's windows on Wayland: the program's own
+        # top-level objects on the accessibility bus stand in, numbered from 1.
+        try:
+            tops = [node for node in ScreenReader(pid).nodes() if node.top]
+        except AssertionError:  # not on the bus yet
+            return []
+        return [number for number, node in enumerate(tops, 1) if node.window == title]
+
+    def press_keys(self, window, keys):
+        # Nothing can give a window the keyboard of a compositor without a seat.
+        check(not keys, "a headless compositor has no keyboard")
+
+    def request_state(self, title, state):
+        """Asks the window of that title to be maximized, full screen or
+        normal again, as its title bar's buttons do: "maximize",
+        "fullscreen" or "normal"."""
+        with open(self.requests + ".new", "w") as file:
+            file.write(f"{state} {title}\n")
+        os.replace(self.requests + ".new", self.requests)
+        wait_for(lambda: not os.path.exists(self.requests), f"the program to take {state!r}")
+
+    def screenshot(self, path, window=None):
+        # The whole screen: weston's client names the file itself, in its
+        # working directory.
+        shots = tempfile.mkdtemp(dir=self.desktop.root)
+        subprocess.run(["weston-screenshooter"], env=self.env, cwd=shots, capture_output=True,
+                       timeout=30)
+        for name in os.listdir(shots):
+            shutil.move(os.path.join(shots, name), path)
         return path
 
 
@@ -544,6 +610,8 @@ class Desktop:
                    ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=0",
                    UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1")
         env.update(self.clock.program_environment())
+        for name, value in self.display.program_environment(os.path.dirname(binary)).items():
+            env[name] = env[name] + ":" + value if name == "LD_PRELOAD" else value
         env.update(extra_env)
         self.program = self.processes.start("vellwake", [copied], env, cwd=self.cwd)
         self.screen_reader = ScreenReader(self.program.pid)
