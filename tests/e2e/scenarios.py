@@ -15,7 +15,7 @@ import subprocess
 import sys
 import wave
 
-from harness import TIMEOUT, Desktop, check, wait_for
+from harness import TIMEOUT, Desktop, Weston, XServer, check, wait_for
 
 MAIN = "Vellwake"
 SET_ALARMS = "Vellwake - Set Alarms"
@@ -65,6 +65,7 @@ class Session:
     main_window: int = 0
     slots_at_ring: list = None
     pastes: int = 0
+    own_sizes: dict = dataclasses.field(default_factory=dict)  # window title: (width, height)
 
     def find(self, states=(), **match):
         return self.desktop.screen_reader.find(states, **match)
@@ -509,6 +510,109 @@ class PictureIsTheSharpOne(Step):
                                           f"{upscaled:.0%} the small one scaled up")
 
 
+# --- on Wayland, through the accessibility bus
+
+
+def program_runs(session):
+    """True while the program runs; fails the row at once, with the end of
+    its log, once it has ended."""
+    program = session.desktop.program
+    if program.poll() is not None:
+        last_words = session.desktop.program_log().strip().splitlines()[-3:]
+        check(False, f"the program ended with code {program.returncode}: {last_words}")
+    return True
+
+
+def wait_node_while_running(session, states=(), **match):
+    def found():
+        nodes = program_runs(session) and session.find(states, **match)
+        return nodes[0] if nodes else None
+    return wait_for(found, f"{match} {sorted(states)}")
+
+
+class WindowState(enum.Enum):
+    MAXIMIZED = "maximize"
+    FULL_SCREEN = "fullscreen"
+    NORMAL = "normal"
+
+
+@dataclasses.dataclass
+class AskWindow(Step):
+    """Asks the window for a state as its title bar's buttons do. Maximised
+    or full screen it has the larger size the compositor gives; normal
+    again, its own size, the one it had when first asked."""
+    title: str
+    state: WindowState
+
+    def run(self, session):
+        def size():
+            program_runs(session)
+            shown = session.find(top=True, window=self.title)
+            return shown[0].extents()[2:] if shown else None
+        shown_size = wait_for(size, f"the window {self.title!r}")
+        own = session.own_sizes.setdefault(self.title, shown_size)
+        session.desktop.display.request_state(self.title, self.state.value)
+        if self.state == WindowState.NORMAL:
+            wait_for(lambda: size() == own, f"{self.title!r} back at {own}")
+            return
+
+        def larger():
+            now = size()
+            return now and now[0] > own[0] and now[1] > own[1]
+        wait_for(larger, f"{self.title!r} larger than {own} ({self.state.name})")
+
+
+@dataclasses.dataclass
+class ClockTurnsTo(Step):
+    """The clock shows this, and the program runs on."""
+    shown: str
+
+    def run(self, session):
+        wait_node_while_running(session, role="label", name=self.shown, window=MAIN)
+
+
+@dataclasses.dataclass
+class PressButton(Step):
+    """A button pressed through its accessible action, as a screen reader's
+    user does."""
+    window: str
+    name: str
+
+    def run(self, session):
+        button = wait_node_while_running(session, ["enabled"], window=self.window,
+                                         role="push button", name=self.name)
+        action = button.accessible.queryAction()
+        names = [action.getName(index) for index in range(action.nActions)]
+        check("Press" in names, f"{self.name!r} offers the actions {names}")
+        action.doAction(names.index("Press"))
+
+
+@dataclasses.dataclass
+class EnterText(Step):
+    """A field's text set through the accessibility bus."""
+    window: str
+    field: str
+    text: str
+
+    def run(self, session):
+        field = wait_node_while_running(session, window=self.window, role="text",
+                                        name=self.field)
+        field.accessible.queryEditableText().setTextContents(self.text)
+        wait_node_while_running(session, window=self.window, role="text", name=self.field,
+                                text=self.text)
+
+
+@dataclasses.dataclass
+class RingsWithoutKeyboard(Step):
+    """The ring's status and a sound, where no window can be given the keyboard."""
+
+    def run(self, session):
+        wait_for(lambda: program_runs(session) and status_text(session) == PRESS_SPACE,
+                 "the ring")
+        wait_for(lambda: not session.desktop.heard(0.3).silent, "a sound")
+        session.slots_at_ring = slots(session)
+
+
 # --- the rows
 
 
@@ -521,6 +625,7 @@ class Row:
     sound_server: bool = True  # started with the desktop
     audio_module: bool = True  # copied beside the program
     scale_factor: int = 1
+    display_server: type = XServer
 
 
 ROWS = (
@@ -557,6 +662,20 @@ ROWS = (
         OpenSetAlarms(), MiddleButtonPaste("ab PM", leaves=""),
         MiddleButtonPaste("1234567", leaves=r"\d{0,2}"))),
     Row("hidpi", scale_factor=2, steps=(PictureIsTheSharpOne(),)),
+    # A Wayland compositor sizes a maximised or full-screen window, and ends a
+    # program that answers with another size. Both windows, asked as their
+    # title bars ask; the main one also comes back maximised after Set Alarms.
+    Row("wayland_window_states", display_server=Weston, steps=(
+        AskWindow(MAIN, WindowState.MAXIMIZED), At("07:00:58"), ClockTurnsTo("7:01 AM"),
+        AskWindow(MAIN, WindowState.FULL_SCREEN), At("07:01:58"), ClockTurnsTo("7:02 AM"),
+        AskWindow(MAIN, WindowState.NORMAL), AskWindow(MAIN, WindowState.MAXIMIZED),
+        PressButton(MAIN, "Set Alarms"),
+        AskWindow(SET_ALARMS, WindowState.MAXIMIZED), EnterText(SET_ALARMS, "Alarm 1 hour", "7"),
+        AskWindow(SET_ALARMS, WindowState.FULL_SCREEN),
+        EnterText(SET_ALARMS, "Alarm 1 minute", "05"),
+        AskWindow(SET_ALARMS, WindowState.NORMAL), PressButton(SET_ALARMS, "SET"),
+        At("07:04:58"), RingsWithoutKeyboard(), PressButton(MAIN, "SNOOOOOZE"), Snoozed(),
+        At("07:05:58"), ClockTurnsTo("7:06 AM"))),
 )
 
 
@@ -566,7 +685,8 @@ def run_row(binary, artefacts, name):
     row = by_name[name]
     for step in row.steps:
         check(isinstance(step, Step), f"{step!r} is not a step")
-    with Desktop(artefacts, name, clock=row.day_starts, sound=row.sound_server) as desktop:
+    with Desktop(artefacts, name, clock=row.day_starts, sound=row.sound_server,
+                 display_server=row.display_server) as desktop:
         session = Session(desktop, day=row.day_starts[:10])
         lay_out_alarm_file(desktop.cwd, AlarmFile.TONE)
         extra_env = {}
