@@ -16,20 +16,27 @@ bool onWayland()
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
-// A Wayland compositor sets a maximised or full-screen window's size, and
-// ends the program with a protocol error if the window answers with another.
-// So there the window takes any size it is given: its content keeps the
-// fixed size at the top left, the rest stays blank, and in the normal state
-// the window goes back to the fixed size.
+// Qt holds a size the compositor configures to the window's limits, so on
+// Wayland the window has none; this keeps its size instead. Sized by the
+// compositor, the window takes any size: its content keeps the fixed size
+// at the top left and the rest stays blank. In the normal state the window
+// goes back to the fixed size.
 class FixedContent : public QObject
 {
+    Q_OBJECT
+
 public:
     explicit FixedContent(QWidget *window)
         : QObject(window)
         , m_window(window)
-        , m_size(window->size())
     {
         window->installEventFilter(this);
+    }
+
+    void setSize(const QSize &size)
+    {
+        m_size = size;
+        fit();
     }
 
 protected:
@@ -44,9 +51,7 @@ private:
     void fit()
     {
         const QSize size = m_window->size();
-        const bool sizedByCompositor
-                = m_window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
-        if (!sizedByCompositor && size != m_size) {
+        if (!sizedByCompositor(m_window) && size != m_size) {
             // In the normal state a window may choose its size; this comes
             // back here with the fixed one.
             m_window->resize(m_size);
@@ -59,7 +64,7 @@ private:
     }
 
     QWidget *const m_window;
-    const QSize m_size;
+    QSize m_size;
 };
 
 } // namespace
@@ -68,15 +73,29 @@ void makeFixedToolWindow(QWidget *window)
 {
     window->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                            | Qt::WindowCloseButtonHint);
+    setFixedWindowSize(window, window->size());
+}
+
+void setFixedWindowSize(QWidget *window, const QSize &size)
+{
     if (!onWayland()) {
-        window->setFixedSize(window->size());
+        window->setFixedSize(size);
         return;
     }
-    // Qt would hold a size the compositor configures to the window's limits,
-    // so the window has none: neither its own nor its layout's.
+    // Neither the window's own limits nor its layout's.
     if (QLayout *layout = window->layout())
         layout->setSizeConstraint(QLayout::SetNoConstraint);
     window->setMinimumSize(0, 0);
     window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    new FixedContent(window);
+    auto *content = window->findChild<FixedContent *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!content)
+        content = new FixedContent(window);
+    content->setSize(size);
 }
+
+bool sizedByCompositor(const QWidget *window)
+{
+    return onWayland() && (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+}
+
+#include "ToolWindow.moc"
