@@ -289,14 +289,13 @@ class Weston(DisplayServer):
         # Nothing can give a window the keyboard of a compositor without a seat.
         check(not keys, "a headless compositor has no keyboard")
 
-    def request_state(self, title, state):
-        """Asks the window of that title to be maximized, full screen or
-        normal again, as its title bar's buttons do: "maximize",
-        "fullscreen" or "normal"."""
+    def ask_window(self, title, request):
+        """Asks the window of that title, as its title bar's buttons do, to
+        "maximize", go "fullscreen", be "normal" again, or "close"."""
         with open(self.requests + ".new", "w") as file:
-            file.write(f"{state} {title}\n")
+            file.write(f"{request} {title}\n")
         os.replace(self.requests + ".new", self.requests)
-        wait_for(lambda: not os.path.exists(self.requests), f"the program to take {state!r}")
+        wait_for(lambda: not os.path.exists(self.requests), f"the program to take {request!r}")
 
     def screenshot(self, path, window=None):
         # The whole screen: weston's client names the file itself, in its

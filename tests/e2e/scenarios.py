@@ -65,7 +65,7 @@ class Session:
     main_window: int = 0
     slots_at_ring: list = None
     pastes: int = 0
-    own_sizes: dict = dataclasses.field(default_factory=dict)  # window title: (width, height)
+    own_sizes: dict = dataclasses.field(default_factory=dict)  # (title, role): (width, height)
 
     def find(self, states=(), **match):
         return self.desktop.screen_reader.find(states, **match)
@@ -540,18 +540,20 @@ class WindowState(enum.Enum):
 class AskWindow(Step):
     """Asks the window for a state as its title bar's buttons do. Maximised
     or full screen it has the larger size the compositor gives; normal
-    again, its own size, the one it had when first asked."""
+    again, its own size, the one it had when first asked. The role tells a
+    message box from the window of the same title."""
     title: str
     state: WindowState
+    role: str = "frame"
 
     def run(self, session):
         def size():
             program_runs(session)
-            shown = session.find(top=True, window=self.title)
+            shown = session.find(top=True, window=self.title, role=self.role)
             return shown[0].extents()[2:] if shown else None
-        shown_size = wait_for(size, f"the window {self.title!r}")
-        own = session.own_sizes.setdefault(self.title, shown_size)
-        session.desktop.display.request_state(self.title, self.state.value)
+        shown_size = wait_for(size, f"the {self.role} {self.title!r}")
+        own = session.own_sizes.setdefault((self.title, self.role), shown_size)
+        session.desktop.display.ask_window(self.title, self.state.value)
         if self.state == WindowState.NORMAL:
             wait_for(lambda: size() == own, f"{self.title!r} back at {own}")
             return
@@ -560,6 +562,15 @@ class AskWindow(Step):
             now = size()
             return now and now[0] > own[0] and now[1] > own[1]
         wait_for(larger, f"{self.title!r} larger than {own} ({self.state.name})")
+
+
+@dataclasses.dataclass
+class CloseRequest(Step):
+    """What the window's close box asks for."""
+    title: str
+
+    def run(self, session):
+        session.desktop.display.ask_window(self.title, "close")
 
 
 @dataclasses.dataclass
@@ -663,8 +674,9 @@ ROWS = (
         MiddleButtonPaste("1234567", leaves=r"\d{0,2}"))),
     Row("hidpi", scale_factor=2, steps=(PictureIsTheSharpOne(),)),
     # A Wayland compositor sizes a maximised or full-screen window, and ends a
-    # program that answers with another size. Both windows, asked as their
-    # title bars ask; the main one also comes back maximised after Set Alarms.
+    # program that answers with another size. Both windows and the close
+    # confirmation, asked as their title bars ask; the main window also comes
+    # back maximised after Set Alarms.
     Row("wayland_window_states", display_server=Weston, steps=(
         AskWindow(MAIN, WindowState.MAXIMIZED), At("07:00:58"), ClockTurnsTo("7:01 AM"),
         AskWindow(MAIN, WindowState.FULL_SCREEN), At("07:01:58"), ClockTurnsTo("7:02 AM"),
@@ -675,6 +687,8 @@ ROWS = (
         EnterText(SET_ALARMS, "Alarm 1 minute", "05"),
         AskWindow(SET_ALARMS, WindowState.NORMAL), PressButton(SET_ALARMS, "SET"),
         At("07:04:58"), RingsWithoutKeyboard(), PressButton(MAIN, "SNOOOOOZE"), Snoozed(),
+        CloseRequest(MAIN), AskWindow(MAIN, WindowState.MAXIMIZED, role="alert"),
+        AskWindow(MAIN, WindowState.NORMAL, role="alert"), PressButton(MAIN, "Cancel"),
         At("07:05:58"), ClockTurnsTo("7:06 AM"))),
 )
 

@@ -9,8 +9,10 @@
 //     maximize TITLE      what the title bar's maximise button does
 //     fullscreen TITLE    what QWindow::showFullScreen() does
 //     normal TITLE        what QWindow::showNormal() does
+//     close TITLE         what the title bar's close button asks for
 //
-// carries it out on the shown window of that title, and removes the file.
+// removes the file, and carries the request out on the shown window of that
+// title: the modal one if it has that title, as that one takes the input.
 
 #include <QCoreApplication>
 #include <QFile>
@@ -24,6 +26,9 @@ namespace {
 
 QWindow *shownWindow(const QString &title)
 {
+    QWindow *modal = QGuiApplication::modalWindow();
+    if (modal && modal->title() == title)
+        return modal;
     const QWindowList windows = QGuiApplication::topLevelWindows();
     for (QWindow *window : windows) {
         if (window->isVisible() && window->title() == title)
@@ -49,6 +54,8 @@ void carryOut(const QString &request)
         window->setWindowStates(Qt::WindowFullScreen);
     } else if (verb == u"normal") {
         window->setWindowStates(Qt::WindowNoState);
+    } else if (verb == u"close") {
+        window->close();
     } else {
         std::fprintf(stderr, "window requests: no such request \"%s\"\n", qPrintable(verb));
     }
@@ -71,7 +78,10 @@ void watch()
                         return;
                     const QString request = QString::fromUtf8(file.readAll()).trimmed();
                     file.remove();
-                    carryOut(request);
+                    // Outside this timer, which cannot fire again while a
+                    // request runs a message box's event loop.
+                    QMetaObject::invokeMethod(
+                            qApp, [request] { carryOut(request); }, Qt::QueuedConnection);
                 });
                 timer->start(50);
             },
