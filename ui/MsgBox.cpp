@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/MsgBox.h"
 
+#include "ui/ToolWindow.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -16,6 +18,33 @@ Handler &handler()
     return installed;
 }
 
+// QMessageBox fixes its size when it shows and at each change of its layout;
+// that size goes through setFixedWindowSize, which keeps it safe on Wayland.
+class Box : public QMessageBox
+{
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() != QEvent::LayoutRequest)
+            return QMessageBox::event(event);
+        // Sized by the compositor, the box keeps the size it was given.
+        if (sizedByCompositor(this))
+            return QDialog::event(event);
+        const bool done = QMessageBox::event(event);
+        setFixedWindowSize(this, size());
+        return done;
+    }
+
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);
+        setFixedWindowSize(this, size());
+    }
+};
+
 } // namespace
 
 void setHandler(Handler h)
@@ -29,8 +58,8 @@ Answer show(const QString &prompt, Buttons buttons, Icon icon, const QString &ti
     if (handler())
         return handler()(request);
 
-    QMessageBox box(icon == Critical ? QMessageBox::Critical : QMessageBox::NoIcon, request.title,
-                    request.prompt);
+    Box box(icon == Critical ? QMessageBox::Critical : QMessageBox::NoIcon, request.title,
+            request.prompt);
     box.setStandardButtons(buttons == OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
                                                : QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
