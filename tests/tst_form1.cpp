@@ -9,8 +9,6 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include <random>
-
 using namespace Qt::StringLiterals;
 
 // Stands in for the browser: records the addresses it is asked to open.
@@ -470,48 +468,6 @@ private Q_SLOTS:
         QVERIFY(rig.shown());
         QVERIFY(rig.run({at(time.hour(), time.minute())}));
         QCOMPARE(rig.form.findChild<QLabel *>(u"Label1"_s)->text(), shown);
-    }
-
-    // The pictures are read without Qt guessing their format: a wrong guess
-    // would leave them empty.
-    void pictures()
-    {
-        Rig rig;
-        const QList<QSize> icons = rig.form.windowIcon().availableSizes();
-        QCOMPARE(icons, (QList<QSize>{{16, 16}, {32, 32}, {48, 48}}));
-        const QPixmap background = rig.form.findChild<QLabel *>(u"Image1"_s)->pixmap();
-        QCOMPARE(background.deviceIndependentSize(), QSizeF(400, 200));
-    }
-
-    // Random clicks, key presses, new alarms and minutes over some days: the
-    // buttons follow the sound, and every snooze comes back within 15 minutes.
-    void soak()
-    {
-        Rig rig;
-        QVERIFY(rig.shown());
-        std::mt19937 random(20260302);
-        Steps steps{spaceBar,
-                    clickSnooze,
-                    clickSlot(1),
-                    clickSlot(2),
-                    setAlarm(1, u"7:10 AM"_s),
-                    setAlarm(2, u"7:20 AM"_s)};
-        steps.insert(steps.size(), 12, minutesPass(1));
-        for (int i = 0, quiet = 0; i < 20000; ++i) {
-            const Step &step = steps.at(random() % steps.size());
-            // The Set Alarms window opens only from its button.
-            if (step.what != Do::SetAlarm || rig.command1->isEnabled())
-                QVERIFY(rig.run({step}));
-            rig.form.Timer1_Timer();
-            const QString status = rig.label3->text();
-            const bool ringsOrSnoozes = status == asksForSpace.text || status == snoozing.text;
-            QCOMPARE(rig.command3->isEnabled(), rig.sound.looping);
-            QCOMPARE(rig.command1->isEnabled(), !ringsOrSnoozes);
-            const bool minutePassed = step.what == Do::MinutesPass;
-            quiet = status == snoozing.text && !rig.sound.looping ? quiet + minutePassed : 0;
-            QVERIFY(quiet <= 15);
-        }
-        QVERIFY2(rig.plays() > 10, "too few rings to prove anything");
     }
 };
 
