@@ -297,25 +297,17 @@ private Q_SLOTS:
         for (const auto &row : snoozeOver)
             QTest::newRow(row.name) << Steps{atUtc(row.day, row.utc), setAlarm(1, row.caption), minutesPass(1), clickSnooze, minutesPass(15)}
                     << asksForSpace << onlySnooze << snoozeButton << Sound{true, 2, 1} << Slots{on(row.caption), notSet};
-        // However often the space bar is pressed during a snooze, the alarm
-        // comes back 15 minutes later with both slots as they were.
-        const struct { const char *name; Steps steps; Slots slots; } setups[] = {
-            {"slot 1 alone", {setAlarm(1, "7:05 AM")}, one},
-            {"slot 1, slot 2 armed", {setAlarm(2, "9:00 PM"), setAlarm(1, "7:05 AM")}, {on("7:05 AM"), on("9:00 PM")}},
-            {"slot 1, slot 2 unchecked", {setAlarm(2, "9:00 PM"), clickSlot(2), setAlarm(1, "7:05 AM")}, {on("7:05 AM"), off("9:00 PM")}},
-            {"slot 2 alone", {setAlarm(2, "7:05 AM")}, {notSet, on("7:05 AM")}},
-            {"slot 2, slot 1 armed", {setAlarm(1, "9:00 PM"), setAlarm(2, "7:05 AM")}, {on("9:00 PM"), on("7:05 AM")}},
-            {"slot 2, slot 1 unchecked", {setAlarm(1, "9:00 PM"), clickSlot(1), setAlarm(2, "7:05 AM")}, {off("9:00 PM"), on("7:05 AM")}}};
         // clang-format on
-        for (const auto &setup : setups) {
-            for (int presses = 1; presses <= 3; ++presses) {
-                Steps steps = Steps{at(7, 0)} + setup.steps + Steps{at(7, 4), at(7, 5)};
-                steps.insert(steps.size(), presses, spaceBar);
-                steps += {at(7, 6), at(7, 19), at(7, 20)};
-                QTest::addRow("space bar during a snooze: %s, %d presses", setup.name, presses)
-                        << steps << asksForSpace << onlySnooze << snoozeButton << Sound{true, 2, 1}
-                        << setup.slots;
-            }
+        // However often the space bar is pressed during a snooze, the alarm
+        // comes back 15 minutes later: the disabled snooze button keeps the
+        // focus, so no press lands on a slot.
+        for (int presses = 1; presses <= 3; ++presses) {
+            Steps steps = ringing;
+            steps.insert(steps.size(), presses, spaceBar);
+            steps += {at(7, 6), at(7, 19), at(7, 20)};
+            QTest::addRow("space bar during a snooze, %d presses", presses)
+                    << steps << asksForSpace << onlySnooze << snoozeButton << Sound{true, 2, 1}
+                    << one;
         }
     }
     void alarmStates()
