@@ -344,26 +344,20 @@ private Q_SLOTS:
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QTime>("time");
         QTest::addColumn<QString>("shown");
-        const struct
-        {
-            QTime time;
-            QString shown;
-        } times[] = {{{0, 0}, u"12:00 AM"_s},   {{0, 59}, u"12:59 AM"_s}, {{7, 5}, u"7:05 AM"_s},
-                     {{11, 59}, u"11:59 AM"_s}, {{12, 0}, u"12:00 PM"_s}, {{13, 9}, u"1:09 PM"_s},
-                     {{23, 59}, u"11:59 PM"_s}};
-        for (const char *locale : {"en_US", "de_DE", "ar_EG", "zh_CN"})
-            for (const auto &t : times)
-                QTest::addRow("%s %s", locale, qPrintable(t.time.toString(u"H:mm")))
-                        << QLocale(QString::fromLatin1(locale)) << t.time << t.shown;
+        // Languages whose own clock differs from it, in the morning and after noon.
+        QTest::newRow("Arabic, 7:05")
+                << QLocale(QLocale::Arabic, QLocale::Egypt) << QTime(7, 5) << u"7:05 AM"_s;
+        QTest::newRow("Chinese, 13:09")
+                << QLocale(QLocale::Chinese, QLocale::China) << QTime(13, 9) << u"1:09 PM"_s;
     }
     void clockText()
     {
         QFETCH(QLocale, locale);
         QFETCH(QTime, time);
         QFETCH(QString, shown);
-        const QLocale saved;
+        // The language is put back however the row ends.
+        const auto restore = qScopeGuard([saved = QLocale()] { QLocale::setDefault(saved); });
         QLocale::setDefault(locale);
-        const auto restore = qScopeGuard([&] { QLocale::setDefault(saved); });
         Rig rig;
         QVERIFY(rig.shown());
         QVERIFY(rig.run({at(time.hour(), time.minute())}));
