@@ -1,15 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
-// The Set Alarms window and its time fields, and the focus promise of the widget layer.
+// The Set Alarms window and its time fields, met as a user meets them.
 #include "set_alarms/Form2.h"
-#include "ui/KeepsFocus.h"
 #include "ui/KeyFilterLineEdit.h"
 #include "ui/NotifyingCheckBox.h"
 
 #include <QtTest>
 #include <QtWidgets>
-
-#include <random>
 
 using namespace Qt::StringLiterals;
 
@@ -185,13 +182,10 @@ struct Window
     }
 };
 
-enum class Control { Field, CheckBox, PushButton };
-
 } // namespace
 
 Q_DECLARE_METATYPE(Step)
 Q_DECLARE_METATYPE(Slot)
-Q_DECLARE_METATYPE(Control)
 
 class TestForm2 : public QObject
 {
@@ -332,80 +326,6 @@ private Q_SLOTS:
             QCOMPARE(w.slot[n].isEnabled(), expected[n].enabled);
         }
         QCOMPARE(w.mainWindow.isVisible(), mainShown);
-    }
-
-    // Random keys, clicks and pastes; the fields always hold what the rules allow.
-    void fuzz()
-    {
-        Window w;
-        QVERIFY(activate(w.form));
-        Steps steps;
-        for (const QChar key : u"01234567890123456789a:"_s)
-            steps << type(key);
-        for (int n = 1; n <= 4; ++n)
-            steps << clickField(n);
-        steps << press(Qt::Key_Backspace) << press(Qt::Key_Home) << press(Qt::Key_Delete);
-        for (const QString &clip : {u"1a"_s, u"75"_s, u"0"_s, u"9"_s})
-            steps << pasted(Do::PasteByCtrlV, clip);
-        std::mt19937 random(20260302);
-        for (int i = 0; i < 1500; ++i) {
-            QVERIFY(w.run({steps.at(random() % steps.size())}));
-            const Fields f = w.fields();
-            const auto complete
-                    = [&](int a) { return !f[2 * a].isEmpty() && f[2 * a + 1].size() == 2; };
-            const auto empty = [&](int a) { return f[2 * a].isEmpty() && f[2 * a + 1].isEmpty(); };
-            bool ok = w.applyButton()->isEnabled()
-                    == ((complete(0) && (complete(1) || empty(1))) || (empty(0) && complete(1)));
-            for (int a : {0, 1}) {
-                const QString &hour = f[2 * a], &minute = f[2 * a + 1];
-                ok &= hour.size() <= w.field(2 * a + 1)->maxLength() && minute.size() <= 2;
-                ok &= (hour + minute).contains(QRegularExpression(u"^[0-9]*$"_s));
-                ok &= minute.size() < 2 || minute.toInt() <= 59;
-                ok &= hour.isEmpty() || (hour.at(0) != u'0' && hour.toInt() <= 12);
-            }
-            QVERIFY2(ok, qPrintable(f.join(u',')));
-        }
-    }
-
-    // A check box notifies every change of its value, the program's own
-    // writes included, and only a change.
-    void checkBoxNotifiesEveryChange()
-    {
-        NotifyingCheckBox box;
-        QSignalSpy changes(&box, &NotifyingCheckBox::valueChanged);
-        box.setValue(1), box.setValue(1), box.setValue(0);
-        QCOMPARE(changes.count(), 2);
-    }
-
-    // A control disabled while it has the focus keeps it: Space, Return and
-    // Enter then press nothing, and Tab still moves on.
-    void disabledControlKeepsFocus_data()
-    {
-        QTest::addColumn<Control>("control");
-        QTest::newRow("field") << Control::Field;
-        QTest::newRow("check box") << Control::CheckBox;
-        QTest::newRow("push button") << Control::PushButton;
-    }
-    void disabledControlKeepsFocus()
-    {
-        QFETCH(Control, control);
-        QWidget window;
-        auto *layout = new QVBoxLayout(&window);
-        auto *after = new QCheckBox;
-        QWidget *const controls[]
-                = {new KeyFilterLineEdit, new NotifyingCheckBox, new CommandButton, after};
-        for (QWidget *w : controls)
-            layout->addWidget(w);
-        QVERIFY(activate(&window));
-        QWidget *disabled = controls[int(control)];
-        disabled->setFocus();
-        disabled->setEnabled(false);
-        QCOMPARE(QApplication::focusWidget(), disabled);
-        for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
-            QTest::keyClick(QApplication::focusWidget(), key);
-        QVERIFY(!after->isChecked());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), controls[int(control) + 1]);
     }
 };
 
