@@ -53,12 +53,10 @@ const Step deleteAsCharacter{.what = Do::DeleteAsCharacter}, apply{.what = Do::A
 const Step selectToStart = press(Qt::Key_Home, 1, Qt::ShiftModifier);
 // clang-format on
 
-// What a row observes.
+// What a row observes: the four fields' texts, and the field with the focus
+// by its designer name.
 using Fields = QStringList;
-using Boxes = QList<bool>;
-const Boxes amAndAm{true, false, true, false};
-// The fields by their designer names.
-const QString hour1 = u"Text1"_s, minute1 = u"Text2"_s, hour2 = u"Text3"_s, minute2 = u"Text4"_s;
+const QString hour1 = u"Text1"_s, minute1 = u"Text2"_s, minute2 = u"Text4"_s;
 struct Slot
 {
     QString caption;
@@ -101,10 +99,6 @@ struct Window
     Fields fields() const
     {
         return {field(1)->text(), field(2)->text(), field(3)->text(), field(4)->text()};
-    }
-    Boxes boxes() const
-    {
-        return {box(1)->isChecked(), box(2)->isChecked(), box(3)->isChecked(), box(4)->isChecked()};
     }
 
     bool run(const Steps &steps)
@@ -192,77 +186,50 @@ class TestForm2 : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // The time fields' hour and minute rules, and text pasted, composed or
-    // typed over a selection, which obeys the key filter and the length limit
-    // as typing does.
+    // The hour and minute rules, and text pasted, composed or typed over a
+    // selection, which obeys the key filter and the length limit as typing
+    // does.
     void fields_data()
     {
         QTest::addColumn<Steps>("steps");
         QTest::addColumn<Fields>("fields");
         QTest::addColumn<QString>("focus");
-        QTest::addColumn<int>("caret");
-        QTest::addColumn<Boxes>("boxes");
         QTest::addColumn<bool>("applies");
         const Fields none{{}, {}, {}, {}};
-        // clang-format off
-        QTest::newRow("hour: opening state") << Steps{} << none << hour1 << 0 << amAndAm << false;
-        QTest::newRow("hour: 7 moves on") << Steps{type("7")} << Fields{"7", "", "", ""} << minute1 << 0 << amAndAm << false;
-        QTest::newRow("hour: 1 waits") << Steps{type("1")} << Fields{"1", "", "", ""} << hour1 << 1 << amAndAm << false;
-        QTest::newRow("hour: 12 moves on") << Steps{type("12")} << Fields{"12", "", "", ""} << minute1 << 0 << amAndAm << false;
-        QTest::newRow("hour: 15 carries the 5") << Steps{type("15")} << Fields{"1", "5", "", ""} << minute1 << 1 << amAndAm << false;
-        QTest::newRow("hour: 153 is 1:53") << Steps{type("153")} << Fields{"1", "53", "", ""} << minute1 << 2 << amAndAm << true;
-        QTest::newRow("hour: a carry replaces the minute")
-                << Steps{clickField(2), type("45"), clickField(1), type("15")} << Fields{"1", "5", "", ""} << minute1 << 1 << amAndAm << false;
-        QTest::newRow("hour: 0 is cleared") << Steps{type("0")} << none << hour1 << 0 << amAndAm << false;
-        QTest::newRow("hour: 5 before the 1")
-                << Steps{type("1"), press(Qt::Key_Home), type("5")} << Fields{"1", "1", "", ""} << minute1 << 1 << amAndAm << false;
-        QTest::newRow("hour: 1 of 12 deleted")
-                << Steps{type("12"), clickField(1), press(Qt::Key_Home), press(Qt::Key_Delete)} << Fields{"2", "", "", ""} << minute1 << 0 << amAndAm << false;
-        QTest::newRow("hour: 1 of 12 deleted by a Delete that brings character 127")
-                << Steps{type("12"), clickField(1), press(Qt::Key_Home), deleteAsCharacter} << Fields{"2", "", "", ""} << minute1 << 0 << amAndAm << false;
-        QTest::newRow("hour: 2 of 12 deleted")
-                << Steps{type("12"), clickField(1), press(Qt::Key_Backspace)} << Fields{"1", "", "", ""} << hour1 << 1 << amAndAm << false;
-        QTest::newRow("hour: 1 of 10 deleted")
-                << Steps{type("10"), clickField(1), press(Qt::Key_Home), press(Qt::Key_Delete)} << none << hour1 << 0 << amAndAm << false;
-        QTest::newRow("hour: a full hour refuses")
-                << Steps{type("7"), clickField(1), type("7")} << Fields{"7", "", "", ""} << hour1 << 1 << amAndAm << false;
-        QTest::newRow("hour: letters, blank, colon, minus dropped")
-                << Steps{type("a 7:-5")} << Fields{"7", "5", "", ""} << minute1 << 1 << amAndAm << false;
-        QTest::newRow("hour: alarm 2 alike") << Steps{clickField(3), type("153")} << Fields{"", "", "1", "53"} << minute2 << 2 << amAndAm << true;
-        QTest::newRow("minute: 6 stays") << Steps{clickField(2), type("6")} << Fields{"", "6", "", ""} << minute1 << 1 << amAndAm << false;
-        QTest::newRow("minute: 60 is emptied") << Steps{clickField(2), type("60")} << none << minute1 << 0 << amAndAm << false;
-        QTest::newRow("minute: 59 stays") << Steps{clickField(2), type("59")} << Fields{"", "59", "", ""} << minute1 << 2 << amAndAm << false;
-        QTest::newRow("minute: 7:00 complete") << Steps{type("700")} << Fields{"7", "00", "", ""} << minute1 << 2 << amAndAm << true;
-        QTest::newRow("minute: one digit incomplete") << Steps{type("77")} << Fields{"7", "7", "", ""} << minute1 << 1 << amAndAm << false;
-        QTest::newRow("minute: hour 1 is complete")
-                << Steps{type("1"), clickField(2), type("05")} << Fields{"1", "05", "", ""} << minute1 << 2 << amAndAm << true;
-        QTest::newRow("minute: minute without hour")
-                << Steps{clickField(2), type("30"), clickField(3), type("745")} << Fields{"", "30", "7", "45"} << minute2 << 2 << amAndAm << false;
+        QTest::newRow("hour: 12 moves on")
+                << Steps{type("12")} << Fields{"12", "", "", ""} << minute1 << false;
+        QTest::newRow("hour: 153 is 1:53, the 5 carried into the minute")
+                << Steps{type("153")} << Fields{"1", "53", "", ""} << minute1 << true;
+        QTest::newRow("hour: 0 is cleared") << Steps{type("0")} << none << hour1 << false;
+        QTest::newRow("hour: the 1 of 12 deleted, by a Delete that brings character 127")
+                << Steps{type("12"), clickField(1), press(Qt::Key_Home), deleteAsCharacter}
+                << Fields{"2", "", "", ""} << minute1 << false;
+        QTest::newRow("hour: letters, blank, colon and minus dropped")
+                << Steps{type("a 7:-5")} << Fields{"7", "5", "", ""} << minute1 << false;
+        QTest::newRow("minute: 59 stays")
+                << Steps{clickField(2), type("59")} << Fields{"", "59", "", ""} << minute1 << false;
+        QTest::newRow("minute: 60 is emptied")
+                << Steps{clickField(2), type("60")} << none << minute1 << false;
         QTest::newRow("minute: the other alarm's minute without its hour")
-                << Steps{type("705"), clickField(4), type("30")} << Fields{"7", "05", "", "30"} << minute2 << 2 << amAndAm << false;
-        QTest::newRow("minute: other alarm half-filled")
-                << Steps{type("930"), clickField(3), type("4")} << Fields{"9", "30", "4", ""} << minute2 << 0 << amAndAm << false;
-        QTest::newRow("minute: then completed")
-                << Steps{type("930"), clickField(3), type("415")} << Fields{"9", "30", "4", "15"} << minute2 << 2 << amAndAm << true;
-        QTest::newRow("minute: a minute emptied") << Steps{type("705"), clickField(3), type("830"), clickField(2), press(Qt::Key_Backspace, 2)}
-                << Fields{"7", "", "8", "30"} << minute1 << 0 << amAndAm << false;
+                << Steps{type("705"), clickField(4), type("30")} << Fields{"7", "05", "", "30"}
+                << minute2 << false;
         QTest::newRow("typing over a selection of a full field")
-                << Steps{type("705"), clickField(2), selectToStart, type("3")} << Fields{"7", "3", "", ""} << minute1 << 1 << amAndAm << false;
+                << Steps{type("705"), clickField(2), selectToStart, type("3")}
+                << Fields{"7", "3", "", ""} << minute1 << false;
+        // clang-format off
         for (const auto &[path, name] : {std::pair{Do::PasteByCtrlV, "Ctrl+V"}, {Do::PasteByContextMenu, "context menu"}, {Do::InputMethodCommits, "input method"}}) {
             QTest::addRow("paste, %s: digits and letters", name)
-                    << Steps{pasted(path, "1a2b3")} << Fields{"12", "", "", ""} << minute1 << 0 << amAndAm << false;
+                    << Steps{pasted(path, "1a2b3")} << Fields{"12", "", "", ""} << minute1 << false;
             QTest::addRow("paste, %s: a letter first", name)
-                    << Steps{pasted(path, "x7")} << Fields{"7", "", "", ""} << minute1 << 0 << amAndAm << false;
+                    << Steps{pasted(path, "x7")} << Fields{"7", "", "", ""} << minute1 << false;
             QTest::addRow("paste, %s: over a selection", name)
-                    << Steps{type("705"), clickField(2), selectToStart, pasted(path, "42")} << Fields{"7", "42", "", ""} << minute1 << 2 << amAndAm << true;
+                    << Steps{type("705"), clickField(2), selectToStart, pasted(path, "42")} << Fields{"7", "42", "", ""} << minute1 << true;
             if (path != Do::InputMethodCommits)
                 QTest::addRow("paste, %s: the first line only", name)
-                        << Steps{pasted(path, "7\n8")} << Fields{"7", "", "", ""} << minute1 << 0 << amAndAm << false;
+                        << Steps{pasted(path, "7\n8")} << Fields{"7", "", "", ""} << minute1 << false;
         }
         QTest::newRow("input method: a commit over the characters before the caret of a full field")
-                << Steps{type("705"), inputMethodReplaces(2, "42")} << Fields{"7", "42", "", ""} << minute1 << 2 << amAndAm << true;
-        QTest::newRow("a screen reader checks PM, the focus stays in the field")
-                << Steps{type("705"), screenReaderToggles(2)} << Fields{"7", "05", "", ""} << minute1 << 2 << Boxes{true, true, true, false} << true;
+                << Steps{type("705"), inputMethodReplaces(2, "42")} << Fields{"7", "42", "", ""} << minute1 << true;
         // clang-format on
     }
     void fields()
@@ -270,18 +237,14 @@ private Q_SLOTS:
         QFETCH(Steps, steps);
         QFETCH(Fields, fields);
         QFETCH(QString, focus);
-        QFETCH(int, caret);
-        QFETCH(Boxes, boxes);
         QFETCH(bool, applies);
         Window w;
         QVERIFY(activate(w.form));
         QVERIFY(w.run(steps));
         QCOMPARE(w.fields(), fields);
-        const auto *field = qobject_cast<QLineEdit *>(QApplication::focusWidget());
-        QVERIFY2(field, "the focus is in a field");
-        QCOMPARE(field->objectName(), focus);
-        QCOMPARE(field->cursorPosition(), caret);
-        QCOMPARE(w.boxes(), boxes);
+        const QWidget *focused = QApplication::focusWidget();
+        QVERIFY(focused);
+        QCOMPARE(focused->objectName(), focus);
         QCOMPARE(w.applyButton()->isEnabled(), applies);
     }
 
