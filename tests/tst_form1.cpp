@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
-// The main window, met as a user meets it, in a time zone with summer time.
+// The main window, met as a user meets it.
 #include "app/Form1.h"
 #include "support/FakeSoundPlatform.h"
 #include "support/TestClock.h"
