@@ -16,7 +16,6 @@ struct FakeSoundPlatform final : SoundPlatform
     struct Call
     {
         std::optional<QByteArray> name; // none: a null name, a stop
-        HMODULE module = nullptr;
         DWORD flags = 0;
         bool operator==(const Call &) const = default;
     };
@@ -28,14 +27,14 @@ struct FakeSoundPlatform final : SoundPlatform
 
     FakeSoundPlatform() { SoundPlatform::setCurrent(this); }
     ~FakeSoundPlatform() override { SoundPlatform::setCurrent(nullptr); }
-    BOOL PlaySoundA(LPCSTR name, HMODULE module, DWORD flags) override
+    BOOL PlaySoundA(LPCSTR name, HMODULE, DWORD flags) override
     {
-        calls << Call{name ? std::optional<QByteArray>(name) : std::nullopt, module, flags};
+        calls << Call{name ? std::optional<QByteArray>(name) : std::nullopt, flags};
         looping = name && (flags & SND_LOOP) && (flags & SND_ASYNC);
         return 1;
     }
     UINT waveOutGetNumDevs() override { return devices; }
     void checkOutput() override { ++checks; }
     SoundProblem outputProblem() override { return problem; }
-    int stops() const { return int(calls.count(Call{std::nullopt, nullptr, 0})); }
+    int stops() const { return int(calls.count(Call{std::nullopt, 0})); }
 };
