@@ -557,20 +557,6 @@ ROWS = (
     Row("snooze_space", alarms=("7:05 AM", "9:15 AM"), steps=(
         At("07:04:58"), Rings(Sound.TONE), Press("space"), Snoozed(),
         At("07:19:58"), Rings(Sound.TONE))),
-    Row("snooze_over_midnight", alarms=("11:50 PM",), day_starts="2026-03-02 23:45:00", steps=(
-        At("23:49:58"), Rings(Sound.TONE), Press("space"), Snoozed(),
-        At("2026-03-03 00:04:58"), Rings(Sound.TONE))),
-    Row("clock_jumps_over_alarm", alarms=("7:05 AM",), steps=(
-        At("07:10:00"), Quiet("7:10 AM"), At("07:04:58"), Rings(Sound.TONE))),
-    Row("snooze_over_spring_forward", alarms=("1:55 AM",), day_starts="2026-03-29 01:50:00",
-        steps=(At("01:54:58"), Rings(Sound.TONE), Press("space"), Snoozed(),
-               At("01:59:58"), Quiet("3:00 AM"), At("03:09:58"), Rings(Sound.TONE))),
-    Row("bad_sound_file", alarms=("7:05 AM",), steps=(
-        LayOut(AlarmFile.GARBAGE), At("07:04:58"), Rings(Sound.BUILT_IN), Press("space"),
-        Snoozed(), LayOut(AlarmFile.TRUNCATED), At("07:19:58"), Rings(Sound.BUILT_IN))),
-    Row("sound_server_appears", alarms=("7:05 AM",), sound_server=False, steps=(
-        At("07:04:58"), Rings(), Press("space"), Snoozed(),
-        ServerStarts(), At("07:19:58"), Rings(Sound.TONE))),
     # The sound server crashes and comes back while the alarm rings: the ring
     # is heard again by itself, with no key and no minute turn.
     Row("sound_server_killed_while_ringing", alarms=("7:05 AM",), steps=(
@@ -583,13 +569,11 @@ ROWS = (
         At("07:05:58"), Shows("label", "7:06 AM", promptly=True), Press("space"),
         StatusShows(SNOOZING, promptly=True), ServerGets(signal.SIGCONT),
         At("07:20:58"), Rings(Sound.TONE))),
-    # The output is raised for the ring and left as the user had it after.
-    Row("sound_muted_sink_rings", alarms=("7:05 AM",), steps=(
-        SetSink(muted=True), At("07:04:58"), Rings(Sound.TONE), Press("space"), Snoozed(),
-        SinkIs(muted=True))),
-    Row("sound_quiet_sink_rings", alarms=("7:05 AM",), steps=(
-        SetSink(volume=5), At("07:04:58"), Rings(Sound.TONE), SinkIs(volume=5, or_louder=True),
-        Press("space"), Snoozed(), SinkIs(volume=5))),
+    # An output muted and near silent is raised for the ring and left as the
+    # user had it after.
+    Row("sound_muted_quiet_sink_rings", alarms=("7:05 AM",), steps=(
+        SetSink(muted=True, volume=5), At("07:04:58"), Rings(Sound.TONE), Press("space"),
+        Snoozed(), SinkIs(muted=True, volume=5))),
     # A rate no sound server takes as it is: converted, not replaced.
     Row("sound_file_at_400_khz", alarms=("7:05 AM",), steps=(
         LayOut(AlarmFile.TONE_400_KHZ), At("07:04:58"), Rings(Sound.TONE))),
@@ -602,11 +586,6 @@ ROWS = (
     Row("close_box", alarms=("7:05 AM",), steps=(
         At("07:04:58"), Rings(Sound.TONE), CloseBox("Escape"), Rings(Sound.TONE),
         CloseBox("Return"), Ends())),
-    Row("screen_reader", steps=(
-        Shows("push button", "Set Alarms"), Shows("menu item", "about"),
-        Shows("push button", "SNOOOOOZE"), Shows("check box", description="Alarm 1"),
-        Shows("check box", description="Alarm 2"), AboutBoxGivesFocusBack(),
-        SetAlarmsReadsAsWindow())),
     # Letters never enter (letters alone leave a field empty), and a field
     # holds two digits at most.
     Row("middle_paste", steps=(
