@@ -412,8 +412,8 @@ class Desktop:
         return [node for node in program_nodes(self.program.pid) if set(states) <= node.states
                 and all(getattr(node, key) == value for key, value in match.items())]
 
-    def wait_node(self, states=(), timeout=TIMEOUT, **match):  # the first that matches
-        return wait_for(lambda: self.find(states, **match), f"{match} {states}", timeout)[0]
+    def wait_node(self, states=(), **match):  # the first that matches
+        return wait_for(lambda: self.find(states, **match), f"{match} {list(states)}")[0]
 
     # Asks the shown window of that title, as its title bar's buttons do, to
     # "maximize" or "close".
