@@ -55,26 +55,18 @@ void watch()
     const QString path = qEnvironmentVariable("VELLWAKE_WINDOW_REQUESTS");
     if (path.isEmpty())
         return;
-    // Started once the event loop runs: the application is still being
-    // made when this library's start-up function is called.
-    QMetaObject::invokeMethod(
-            qApp,
-            [path] {
-                auto *timer = new QTimer(qApp);
-                QObject::connect(timer, &QTimer::timeout, [path] {
-                    QFile file(path);
-                    if (!file.open(QIODevice::ReadOnly))
-                        return;
-                    const QString request = QString::fromUtf8(file.readAll()).trimmed();
-                    file.remove();
-                    // Outside this timer, which cannot fire again while a
-                    // request runs a message box's event loop.
-                    QMetaObject::invokeMethod(
-                            qApp, [request] { carryOut(request); }, Qt::QueuedConnection);
-                });
-                timer->start(50);
-            },
-            Qt::QueuedConnection);
+    auto *timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [path] {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        const QString request = QString::fromUtf8(file.readAll()).trimmed();
+        file.remove();
+        // Outside this timer, which cannot fire again while a request runs a
+        // message box's event loop.
+        QMetaObject::invokeMethod(qApp, [request] { carryOut(request); }, Qt::QueuedConnection);
+    });
+    timer->start(50);
 }
 
 } // namespace
