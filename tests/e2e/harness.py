@@ -235,11 +235,7 @@ class SoundServer:
 @dataclasses.dataclass
 class Heard:
     pitch: float  # the main pitch, in Hz
-    share: float  # the share of its 10 ms stretches with sound in them
-
-    @property
-    def silent(self):
-        return self.share == 0
+    share: float  # the share of its 10 ms stretches with sound in them, 0 in silence
 
 
 # About -40 dBFS: the tone at 30 % of a sink's volume is still heard, at 5 %

@@ -74,7 +74,7 @@ class RingsAt(ClockTurnsTo):  # and the ring shows: the status asks for the spac
 # The user's alarm.wav heard, looped on without falling silent.
 class HearsTheTone(Step):
     def run(self, desktop):
-        wait_for(lambda: not desktop.heard(0.3).silent, "a sound")
+        wait_for(lambda: desktop.heard(0.3).share > 0, "a sound")
         # Buffers lost on a busy machine spoil one recording; a fault spoils
         # every one.
         for attempt in range(3):
@@ -108,7 +108,7 @@ class SpaceBar(Step):
 
 class Snoozed(Step):  # silence, and the snooze status
     def run(self, desktop):
-        wait_for(lambda: desktop.heard(0.5).silent, "silence")
+        wait_for(lambda: desktop.heard(0.5).share == 0, "silence")
         StatusShows(SNOOZING).run(desktop)
 
 
