@@ -174,10 +174,9 @@ class EnterText(Step):  # a field's text set through the accessibility bus
 class OpenSetAlarms(Step):
     def run(self, desktop):
         PressButton(MAIN, "Set Alarms").run(desktop)
-        others = wait_for(lambda: [node for node in desktop.find(["showing"], top=True)
-                                   if node.window != MAIN], "the Set Alarms window")
-        check(others[0].role in ("frame", "window", "dialog") and others[0].name == SET_ALARMS,
-              f"the Set Alarms window reads as a {others[0].role} named {others[0].name!r}")
+        window = desktop.wait_node(top=True, window=SET_ALARMS)
+        check(window.role in ("frame", "window", "dialog"),
+              f"the Set Alarms window reads as a {window.role}")
 
 
 # Alarm 1 set in the Set Alarms window and armed: the warning that no alarm
