@@ -272,19 +272,20 @@ class PictureIsTheSharpOne(Step):
                                           f"{upscaled:.0%} the small one scaled up")
 
 
-# Asked to maximise as its title bar's button asks, the window takes the
-# larger size the compositor gives, and the program runs on. The role tells a
-# message box from the window of the same title.
+# Asked to maximise as its title bar's button asks, or to go full screen, the
+# window takes the larger size the compositor gives, and the program runs on.
+# The role tells a message box from the window of the same title.
 @dataclasses.dataclass
-class Maximised(Step):
+class Grows(Step):
     title: str
+    request: str = "maximize"  # or "fullscreen"
     role: str = "frame"
 
     def run(self, desktop):
         def size():
             return desktop.wait_node(top=True, window=self.title, role=self.role).extents()[2:]
         own_width, own_height = size()
-        desktop.ask_window(self.title, "maximize")
+        desktop.ask_window(self.title, self.request)
 
         def larger():
             width, height = size()
@@ -339,14 +340,14 @@ ROWS = (
     # Letters never enter.
     Row("middle_paste", steps=(OpenSetAlarms(), MiddleButtonPaste("ab PM", leaves=""))),
     Row("hidpi", scale_factor=2, steps=(PictureIsTheSharpOne(),)),
-    # A Wayland compositor sizes a maximised window, and ends a program that
-    # answers with another size. Both windows and the close confirmation; the
-    # main window also comes back maximised after Set Alarms.
+    # A Wayland compositor sizes a maximised or full-screen window, and ends a
+    # program that answers with another size. Both windows and the close
+    # confirmation; the main window also comes back maximised after Set Alarms.
     Row("wayland_window_states", display_server=Weston, steps=(
-        Maximised(MAIN), ClockTurnsTo("7:01 AM"), OpenSetAlarms(), Maximised(SET_ALARMS),
+        Grows(MAIN), ClockTurnsTo("7:01 AM"), OpenSetAlarms(), Grows(SET_ALARMS, "fullscreen"),
         EnterText(SET_ALARMS, "Alarm 1 hour", "7"), EnterText(SET_ALARMS, "Alarm 1 minute", "05"),
         PressButton(SET_ALARMS, "SET"), RingsAt("7:05 AM"), PressButton(MAIN, "SNOOOOOZE"),
-        Snoozed(), CloseBox(MAIN), Maximised(MAIN, role="alert"), PressButton(MAIN, "Cancel"),
+        Snoozed(), CloseBox(MAIN), Grows(MAIN, role="alert"), PressButton(MAIN, "Cancel"),
         ClockTurnsTo("7:06 AM"))),
 )
 

@@ -8,6 +8,7 @@
 // VELLWAKE_WINDOW_REQUESTS names for one request at a time,
 //
 //     maximize TITLE      what the title bar's maximise button does
+//     fullscreen TITLE    what QWindow::showFullScreen() does
 //     close TITLE         what the title bar's close button asks for
 //
 // removes the file, and carries the request out on the shown window of that
@@ -44,6 +45,8 @@ void carryOut(const QString &request)
         std::fprintf(stderr, "window requests: no window for \"%s\"\n", qPrintable(request));
     else if (verb == u"maximize")
         window->setWindowStates(window->windowStates() | Qt::WindowMaximized);
+    else if (verb == u"fullscreen")
+        window->setWindowStates(Qt::WindowFullScreen);
     else if (verb == u"close")
         window->close();
     else
