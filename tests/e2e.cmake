@@ -14,8 +14,8 @@ foreach(row IN LISTS rows)
     set_tests_properties(e2e_${row} PROPERTIES TIMEOUT 600 LABELS e2e)
 endforeach()
 
-# Test code the Wayland rows preload into the program, to ask its windows for
-# another state as their title bars do; the program never links it.
+# Test code the rows preload into the program, to ask its windows for another
+# state as their title bars do; the program never links it.
 add_library(vellwake_window_requests SHARED e2e/window_requests.cpp)
 set_target_properties(vellwake_window_requests PROPERTIES PREFIX "" OUTPUT_NAME vellwake-window-requests)
 target_link_libraries(vellwake_window_requests PRIVATE Qt6::Gui)

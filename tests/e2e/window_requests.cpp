@@ -1,14 +1,14 @@
 // SPDX-FileCopyrightText: 2026 The Vellwake developers
 // SPDX-License-Identifier: MIT
 //
-// Test code, preloaded into the program by the Wayland rows: there no other
-// client can ask a window to change its state, and a headless compositor has
-// no pointer to press the title bar's buttons with. It watches the file that
+// Test code, preloaded into the program by the end-to-end rows: no other
+// client can ask a Wayland window to change its state, and neither the
+// private X server nor the headless compositor has a window manager or a
+// pointer to press a title bar's buttons with. It watches the file that
 // VELLWAKE_WINDOW_REQUESTS names for one request at a time,
 //
 //     maximize TITLE      what the title bar's maximise button does
 //     fullscreen TITLE    what QWindow::showFullScreen() does
-//     normal TITLE        what QWindow::showNormal() does
 //     close TITLE         what the title bar's close button asks for
 //
 // removes the file, and carries the request out on the shown window of that
@@ -40,25 +40,17 @@ QWindow *shownWindow(const QString &title)
 void carryOut(const QString &request)
 {
     const QString verb = request.section(u' ', 0, 0);
-    const QString title = request.section(u' ', 1);
-    QWindow *window = shownWindow(title);
-    if (!window) {
-        std::fprintf(stderr, "window requests: no window \"%s\"\n", qPrintable(title));
-        return;
-    }
-    const Qt::WindowStates states = window->windowStates();
-    if (verb == u"maximize") {
-        if (!(states & Qt::WindowMaximized))
-            window->setWindowStates(states ^ Qt::WindowMaximized);
-    } else if (verb == u"fullscreen") {
+    QWindow *window = shownWindow(request.section(u' ', 1));
+    if (!window)
+        std::fprintf(stderr, "window requests: no window for \"%s\"\n", qPrintable(request));
+    else if (verb == u"maximize")
+        window->setWindowStates(window->windowStates() | Qt::WindowMaximized);
+    else if (verb == u"fullscreen")
         window->setWindowStates(Qt::WindowFullScreen);
-    } else if (verb == u"normal") {
-        window->setWindowStates(Qt::WindowNoState);
-    } else if (verb == u"close") {
+    else if (verb == u"close")
         window->close();
-    } else {
-        std::fprintf(stderr, "window requests: no such request \"%s\"\n", qPrintable(verb));
-    }
+    else
+        std::fprintf(stderr, "window requests: no such request \"%s\"\n", qPrintable(request));
 }
 
 void watch()
@@ -66,26 +58,18 @@ void watch()
     const QString path = qEnvironmentVariable("VELLWAKE_WINDOW_REQUESTS");
     if (path.isEmpty())
         return;
-    // Started once the event loop runs: the application is still being
-    // made when this library's start-up function is called.
-    QMetaObject::invokeMethod(
-            qApp,
-            [path] {
-                auto *timer = new QTimer(qApp);
-                QObject::connect(timer, &QTimer::timeout, [path] {
-                    QFile file(path);
-                    if (!file.open(QIODevice::ReadOnly))
-                        return;
-                    const QString request = QString::fromUtf8(file.readAll()).trimmed();
-                    file.remove();
-                    // Outside this timer, which cannot fire again while a
-                    // request runs a message box's event loop.
-                    QMetaObject::invokeMethod(
-                            qApp, [request] { carryOut(request); }, Qt::QueuedConnection);
-                });
-                timer->start(50);
-            },
-            Qt::QueuedConnection);
+    auto *timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [path] {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        const QString request = QString::fromUtf8(file.readAll()).trimmed();
+        file.remove();
+        // Outside this timer, which cannot fire again while a request runs a
+        // message box's event loop.
+        QMetaObject::invokeMethod(qApp, [request] { carryOut(request); }, Qt::QueuedConnection);
+    });
+    timer->start(50);
 }
 
 } // namespace
