@@ -54,7 +54,6 @@ void playback()
 {
     SoundPlatform &sound = SoundPlatform::current();
     const UINT devices = sound.waveOutGetNumDevs();
-    std::printf("wave output devices: %u\n", devices);
     CHECK(devices > 0);
     sound.checkOutput();
     CHECK(sound.outputProblem() == SoundProblem::None);
@@ -80,7 +79,6 @@ void playback()
     // A waiting play returns once its sound has been heard.
     CHECK(sound.PlaySoundA(shortSound, nullptr, SoundFlags::playFile(true, false)));
     CHECK(!playing());
-    std::printf("wave playback: a sound played once ended after %d polls\n", polls);
 }
 
 void noDevice()
@@ -95,7 +93,6 @@ void noDevice()
     sound.PlaySoundA(longSound, nullptr, SoundFlags::playFile(false, false));
     sound.PlaySoundA("SystemAsterisk", nullptr, SoundFlags::playSystem(false));
     sound.PlaySoundA(nullptr, nullptr, SoundFlags::stop);
-    std::printf("wave output devices: 0; four calls returned\n");
 }
 
 } // namespace

@@ -36,5 +36,4 @@ struct FakeSoundPlatform final : SoundPlatform
     UINT waveOutGetNumDevs() override { return devices; }
     void checkOutput() override { ++checks; }
     SoundProblem outputProblem() override { return problem; }
-    int stops() const { return int(calls.count(Call{std::nullopt, 0})); }
 };
