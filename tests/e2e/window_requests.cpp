@@ -67,7 +67,8 @@ void watch()
         file.remove();
         // Outside this timer, which cannot fire again while a request runs a
         // message box's event loop.
-        QMetaObject::invokeMethod(qApp, [request] { carryOut(request); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+                qApp, [request] { carryOut(request); }, Qt::QueuedConnection);
     });
     timer->start(50);
 }
