@@ -27,12 +27,12 @@ namespace {
 // as it is loaded, so that a replace never reopens the device.
 SDL_AudioSpec deviceFormat()
 {
-    SDL_AudioSpec spec{};
-    spec.freq = 48000;
-    spec.format = AUDIO_S16SYS;
-    spec.channels = 2;
-    spec.samples = 1024; // about 20 ms: a quick stop, and no starving
-    return spec;
+    SDL_AudioSpec format{};
+    format.freq = 48000;
+    format.format = AUDIO_S16SYS;
+    format.channels = 2;
+    format.samples = 1024; // about 20 ms: a quick stop, and no starving
+    return format;
 }
 
 // A fill that has not come for this long means the output hangs.

@@ -103,14 +103,14 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 // converts them.
 QByteArray converted(const QByteArray &file)
 {
-    SDL_AudioSpec spec;
+    SDL_AudioSpec from;
     Uint8 *buffer = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(file.constData(), int(file.size())), 1, &spec, &buffer,
+    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(file.constData(), int(file.size())), 1, &from, &buffer,
                         &length))
         return {};
     SDL_AudioCVT cvt;
-    SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, 2, deviceRate);
+    SDL_BuildAudioCVT(&cvt, from.format, from.channels, from.freq, AUDIO_S16SYS, 2, deviceRate);
     QByteArray out(qsizetype(length) * cvt.len_mult, Qt::Uninitialized);
     memcpy(out.data(), buffer, length);
     cvt.buf = reinterpret_cast<Uint8 *>(out.data());
