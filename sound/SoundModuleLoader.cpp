@@ -88,10 +88,10 @@ public:
         // A waiting play: until its sound has been heard or another call
         // replaced it. A thread that does not even start it in time is stuck.
         const auto asked = Clock::now() + answerWithin;
+        const auto deadline = [&] { return m_started == serial ? m_heardBy : asked; };
         while (m_settled < serial) {
-            const auto until = m_started == serial ? m_heardBy : asked;
-            if (m_answered.wait_until(lock, until) == std::cv_status::timeout
-                && Clock::now() >= (m_started == serial ? m_heardBy : asked))
+            if (m_answered.wait_until(lock, deadline()) == std::cv_status::timeout
+                && Clock::now() >= deadline())
                 return FALSE;
         }
         return m_settled == serial ? m_settledOk : TRUE;
@@ -202,13 +202,9 @@ private:
                 if (m_resetAsked > m_resetDone)
                     reset = m_resetAsked;
                 quit = m_quit;
-                if (play && m_waiting) {
-                    m_settled = m_waiting; // replaced
-                    m_settledOk = TRUE;
-                    m_waiting = 0;
-                    m_answered.notify_all();
-                }
             }
+            if (play)
+                settleWaiting(TRUE); // replaced
             if (reset || quit) {
                 if (m_module)
                     m_module->shutdown();
